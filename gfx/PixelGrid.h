@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "gfx/Rect.h"
 
@@ -84,11 +85,10 @@ class PixelGrid {
     bool IsWritable() const { return buffer_ != nullptr; }
     uint32_t bufferSize() const { return bufferSize_; }
 
-    // Pixel (x, y); the caller keeps (x, y) inside bounds(). The mutable form
-    // is only for grids that own their rows.
-    Pixel* At(int32_t x, int32_t y) {
-        return reinterpret_cast<Pixel*>(buffer_.get() + Offset(x, y));
-    }
+    // Pixel (x, y); the caller keeps (x, y) inside bounds(). Only grids that
+    // own their rows may be written through the mutable form; on a wrapped
+    // grid it still reads the wrapped rows.
+    Pixel* At(int32_t x, int32_t y) { return const_cast<Pixel*>(std::as_const(*this).At(x, y)); }
     const Pixel* At(int32_t x, int32_t y) const {
         return reinterpret_cast<const Pixel*>(rows_ + Offset(x, y));
     }
