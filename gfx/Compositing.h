@@ -13,7 +13,9 @@
 // destination bounds and to srcRect moved onto the destination; what is left
 // is visited row by row, top to bottom, left to right. An empty overlap
 // writes nothing. Colours are premultiplied 0xAARRGGBB words; opacities run
-// 0..255. Destinations must own their pixels.
+// 0..255, larger values acting as 255. A destination that does not own its
+// pixels (wrapped embedded data, or no storage) is never written. Coordinates
+// and anchors may lie anywhere in the int32 range.
 
 namespace quil {
 
@@ -34,7 +36,8 @@ void writeMaskColour(Image& dst, const Rect& dstRect, Point dstAnchor, const Mas
 // Destination pixel := composeOver(dst, tintCoverage(src, colour)).
 void overMaskColour(Image& dst, const Rect& dstRect, Point dstAnchor, const Mask& src,
                     const Rect& srcRect, Point srcAnchor, uint32_t colour);
-// Destination pixel := composeScaled(dst, tintCoverage(src, colour), opacity).
+// Destination pixel := composeScaled(dst, tintCoverage(src, colour), opacity);
+// opacity 0 keeps the destination.
 void blendMaskColour(Image& dst, const Rect& dstRect, Point dstAnchor, const Mask& src,
                      const Rect& srcRect, Point srcAnchor, uint32_t colour, uint32_t opacity);
 
