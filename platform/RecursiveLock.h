@@ -25,8 +25,8 @@ class RecursiveLock {
     // Releases `levels` levels. Answers the remaining depth while the caller
     // still holds the lock, 0 when the lock was given up (also when more
     // levels were released than were held), and -1 without any change when
-    // the calling thread does not hold the lock. Zero or a negative count
-    // changes nothing and answers the current depth.
+    // the calling thread does not hold the lock. For the holder, zero or a
+    // negative count changes nothing and answers the current depth.
     int32_t Unlock(int32_t levels = 1);
 
     // True when the calling thread holds the lock.

@@ -30,7 +30,11 @@ int ThreadGroup::Start(ThreadMain function, void* argument) {
         return -1;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        tokens_.insert(&record->token);
+        try {
+            tokens_.insert(&record->token);
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
         ++running_;
     }
     try {
