@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/TrueTypeFont.h"
 #include "tests/gfx/FakeFont.h"
 
 namespace quil {
@@ -246,6 +247,75 @@ TEST(TextLayoutTest, MeasureText) {
     EXPECT_FLOAT_EQ(MeasureText("abc", style), 15);
     style.m0 = -6;
     EXPECT_FLOAT_EQ(MeasureText("abc", style), 15);
+}
+
+}  // namespace
+}  // namespace quil
+
+namespace quil {
+namespace {
+
+// Liberation Sans (fonts-liberation2) stands in for the fonts the program
+// draws with; the tests are skipped where it is missing.
+constexpr const char* kLiberationSans =
+    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+
+class TextLayoutRealFontTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (font_.Load(kLiberationSans) != 0)
+            GTEST_SKIP() << "no " << kLiberationSans;
+    }
+    TextStyle Style(uint32_t flags) const {
+        TextStyle style;
+        style.font = &font_;
+        style.m0 = style.m3 = 14;
+        style.originX = 4;
+        style.originY = 16;
+        style.flags = flags;
+        return style;
+    }
+
+    TrueTypeFont font_;
+};
+
+TEST_F(TextLayoutRealFontTest, DecomposedTextMeetsThePrecomposedGlyphs) {
+    const TextLayout decomposed("Cafe\xCC\x81 A\xCC\x88\xCC\x84", Style(0), kView);
+    const TextLayout precomposed("Caf\xC3\xA9 \xC7\x9E", Style(0), kView);
+    EXPECT_EQ(decomposed.glyphs(), precomposed.glyphs());
+    EXPECT_NE(decomposed.glyphs()[3], 0u);  // é is in the font
+    EXPECT_NE(decomposed.glyphs()[5], 0u);  // so is Ǟ
+    EXPECT_FLOAT_EQ(MeasureText("Cafe\xCC\x81", Style(0)), MeasureText("Caf\xC3\xA9", Style(0)));
+}
+
+TEST_F(TextLayoutRealFontTest, ShortenedLineEndsInsideTheView) {
+    const Rect view{0, 0, 120, 20};
+    const std::string text = "Identifying a rather long song title by an artist";
+    const TextLayout layout(text, Style(kTextEllipsis), view);
+    ASSERT_GE(layout.cutIndex(), 0);
+    EXPECT_LT(static_cast<size_t>(layout.cutIndex()), text.size() - 1);
+    float endX = 0;
+    uint32_t last = 0;
+    Path work;
+    layout.Place(work, [&](const PlacedGlyph& placed, const Path&) {
+        last = placed.codePoint;
+        endX = placed.penX + 14 * font_.Advance(placed.glyph);
+    });
+    EXPECT_EQ(last, kEllipsis);
+    EXPECT_LT(static_cast<int32_t>(endX), view.right);
+    // One more character would not have fitted with the ellipsis.
+    EXPECT_GE(endX + 14 * font_.Advance(layout.glyphs()[size_t(layout.cutIndex()) + 1]),
+              float(view.right));
+}
+
+TEST_F(TextLayoutRealFontTest, NoBreakSpaceLoadsAnEmptyOutline) {
+    const uint32_t glyph = font_.GlyphForUnicode(0xA0);
+    ASSERT_NE(glyph, 0u);
+    Path path;
+    float scale = 0;
+    EXPECT_EQ(font_.LoadOutline(glyph, path, scale), 0);
+    EXPECT_TRUE(path.IsEmpty());
+    EXPECT_FLOAT_EQ(font_.Advance(glyph), font_.Advance(font_.GlyphForUnicode(' ')));
 }
 
 }  // namespace
