@@ -6,8 +6,8 @@ namespace quil {
 
 namespace {
 
-// Lays the text out and fills it over clip ∩ view; `resolve` then writes the
-// coverage of that area into the target.
+// Lays the text out and fills it over the view; `resolve` then writes the
+// coverage of clip ∩ view into the target.
 template <typename Resolve>
 void Render(const Rect& clip, std::string_view text, const TextStyle& style, const Rect& view,
             Resolve resolve) {
@@ -15,7 +15,13 @@ void Render(const Rect& clip, std::string_view text, const TextStyle& style, con
     if (area.IsEmpty())
         return;
     const TextLayout layout(text, style, view);
-    Rasterizer raster(area, kTextFlagBlocks);
+    // The rasteriser's coverage near its clip's edges depends on where they
+    // lie: crossings left of the clip are moved onto its left edge, where a
+    // cell then no longer comes out as 0 or 255 as it would inside, and
+    // outlines are cut at a band around the clip. Filling over the whole view
+    // and resolving only the clip makes a repaint of part of the view give
+    // exactly the pixels of a full one, so repaints in pieces leave no seams.
+    Rasterizer raster(view, kTextFlagBlocks);
     Path work;
     FillText(raster, layout, work);
     resolve(raster, area);
