@@ -6,18 +6,31 @@
 
 namespace quil {
 
-float Path::Operand(uint32_t word) { return std::bit_cast<float>(word); }
+float Path::Operand(uint32_t word) {
+    return std::bit_cast<float>(word);
+}
 
 void Path::Emit(uint32_t header, std::initializer_list<float> operands) {
     words_.push_back(header);
-    for (float v : operands) words_.push_back(std::bit_cast<uint32_t>(v));
+    for (float v : operands)
+        words_.push_back(std::bit_cast<uint32_t>(v));
 }
 
-void Path::MoveTo(float x, float y) { Emit(kMove, {x, y}); }
-void Path::LineTo(float x, float y) { Emit(kLine, {x, y}); }
-void Path::QuadTo(float cx, float cy, float x, float y) { Emit(kQuad, {cx, cy, x, y}); }
-void Path::Close() { Emit(kClose, {}); }
-void Path::CloseQuad(float cx, float cy) { Emit(kCloseQuad, {cx, cy}); }
+void Path::MoveTo(float x, float y) {
+    Emit(kMove, {x, y});
+}
+void Path::LineTo(float x, float y) {
+    Emit(kLine, {x, y});
+}
+void Path::QuadTo(float cx, float cy, float x, float y) {
+    Emit(kQuad, {cx, cy, x, y});
+}
+void Path::Close() {
+    Emit(kClose, {});
+}
+void Path::CloseQuad(float cx, float cy) {
+    Emit(kCloseQuad, {cx, cy});
+}
 
 // Calls visit(x, y) with references to every operand pair. The walk trusts
 // the operand counts of the headers but never runs past the array.
@@ -26,7 +39,8 @@ void Path::ForEachPoint(Visit visit) {
     size_t i = 0;
     while (i < words_.size()) {
         const uint32_t header = words_[i];
-        if (header == 0) break;
+        if (header == 0)
+            break;
         const size_t count = header & 0xFF;
         const size_t end = std::min(words_.size(), i + 1 + count);
         for (size_t k = i + 1; k + 1 < end; k += 2) {
@@ -59,7 +73,9 @@ void Path::Scale(float s) {
     });
 }
 
-void Path::Linear(float a, float b, float c, float d) { Affine(a, b, c, d, 0, 0); }
+void Path::Linear(float a, float b, float c, float d) {
+    Affine(a, b, c, d, 0, 0);
+}
 
 void Path::Affine(float a, float b, float c, float d, float e, float f) {
     ForEachPoint([=](float& x, float& y) {
@@ -83,7 +99,8 @@ RealRect Path::Bounds() const {
         maxX = std::max(maxX, x);
         maxY = std::max(maxY, y);
     });
-    if (!any) return RealRect{0, 0, 1, 1};
+    if (!any)
+        return RealRect{0, 0, 1, 1};
     return RealRect{minX, minY, maxX + 1, maxY + 1};
 }
 

@@ -18,7 +18,7 @@ namespace quil {
 // never written or freed.
 template <typename Pixel>
 class PixelGrid {
-public:
+  public:
     PixelGrid() = default;
     PixelGrid(const PixelGrid&) = delete;
     PixelGrid& operator=(const PixelGrid&) = delete;
@@ -39,14 +39,20 @@ public:
     // An empty rectangle is refused (false, grid unchanged). Without memory
     // the grid is left with no storage and empty bounds, and answers false.
     bool SetBounds(const Rect& bounds) {
-        if (bounds.IsEmpty()) return false;
+        if (bounds.IsEmpty())
+            return false;
         Release();
         const int64_t rowBytes = bounds.Width() * int64_t{sizeof(Pixel)};
         const int64_t stride = (rowBytes + 7) / 8 * 8;
+        // The stride is tested first so that stride * height stays inside int64.
+        if (stride > INT32_MAX)
+            return false;  // as short memory
         const int64_t size = stride * bounds.Height();
-        if (size > int64_t{UINT32_MAX} || stride > INT32_MAX) return false;  // as short memory
+        if (size > int64_t{UINT32_MAX})
+            return false;  // as short memory
         buffer_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-        if (!buffer_) return false;
+        if (!buffer_)
+            return false;
         rows_ = buffer_.get();
         stride_ = static_cast<int32_t>(stride);
         bounds_ = bounds;
@@ -87,19 +93,22 @@ public:
         return reinterpret_cast<const Pixel*>(rows_ + Offset(x, y));
     }
 
-    // Sets every pixel (padding included) to `value`.
+    // Sets every pixel inside the bounds to `value` (row padding untouched).
+    // A wrapped grid is not written.
     void Fill(Pixel value) {
-        if (!buffer_) return;
+        if (!buffer_)
+            return;
         for (int32_t y = bounds_.top; y < bounds_.bottom; ++y) {
             Pixel* row = At(bounds_.left, y);
-            for (int64_t x = 0; x < bounds_.Width(); ++x) row[x] = value;
+            for (int64_t x = 0; x < bounds_.Width(); ++x)
+                row[x] = value;
         }
     }
 
-private:
+  private:
     size_t Offset(int32_t x, int32_t y) const {
-        return static_cast<size_t>(int64_t{y - bounds_.top} * stride_ +
-                                   int64_t{x - bounds_.left} * int64_t{sizeof(Pixel)});
+        return static_cast<size_t>((int64_t{y} - bounds_.top) * stride_ +
+                                   (int64_t{x} - bounds_.left) * int64_t{sizeof(Pixel)});
     }
 
     std::unique_ptr<uint8_t[]> buffer_;
