@@ -7,35 +7,9 @@
 #include <vector>
 
 #include "data/SkinArt.h"
+#include "gfx/EmbeddedImage.h"
 
 namespace {
-
-void PutU32BE(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-// 16-byte header (width, height, stride, 0 as big-endian words), then the
-// rows without padding; image pixels as little-endian words.
-template <typename Grid>
-std::vector<uint8_t> Encode(const Grid& grid, uint32_t bytesPerPixel) {
-    const quil::Rect b = grid.bounds();
-    const auto width = static_cast<uint32_t>(b.Width());
-    const auto height = static_cast<uint32_t>(b.Height());
-    std::vector<uint8_t> out;
-    PutU32BE(out, width);
-    PutU32BE(out, height);
-    PutU32BE(out, width * bytesPerPixel);
-    PutU32BE(out, 0);
-    for (int32_t y = b.top; y < b.bottom; ++y) {
-        for (int32_t x = b.left; x < b.right; ++x) {
-            const uint32_t v = *grid.At(x, y);
-            for (uint32_t i = 0; i < bytesPerPixel; ++i)
-                out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    }
-    return out;
-}
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -60,12 +34,12 @@ int main(int argc, char** argv) {
             quil::Mask mask;
             drawn = piece.drawMask(mask);
             if (drawn)
-                bytes = Encode(mask, 1);
+                bytes = quil::EncodeEmbeddedMask(mask);
         } else {
             quil::Image image;
             drawn = piece.drawImage(image);
             if (drawn)
-                bytes = Encode(image, 4);
+                bytes = quil::EncodeEmbeddedImage(image);
         }
         const std::string path = folder + "/" + piece.name + ".img";
         if (!drawn || !WriteFile(path, bytes)) {
