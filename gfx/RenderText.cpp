@@ -1,0 +1,48 @@
+#include "gfx/RenderText.h"
+
+#include "gfx/Rasterizer.h"
+
+namespace quil {
+
+namespace {
+
+// Lays the text out and fills it over clip ∩ view; `resolve` then writes the
+// coverage of that area into the target.
+template <typename Resolve>
+void Render(const Rect& clip, std::string_view text, const TextStyle& style, const Rect& view,
+            Resolve resolve) {
+    const Rect area = clip.Intersect(view);
+    if (area.IsEmpty())
+        return;
+    const TextLayout layout(text, style, view);
+    Rasterizer raster(area, kTextFlagBlocks);
+    Path work;
+    FillText(raster, layout, work);
+    resolve(raster, area);
+}
+
+}  // namespace
+
+void FillText(Rasterizer& raster, const TextLayout& layout, Path& work) {
+    const Rect clip = raster.clip();
+    layout.Place(work, [&](const PlacedGlyph& placed, const Path& outline) {
+        if (placed.outline && OutlineMeetsClip(outline, clip))
+            raster.FillPath(outline);
+    });
+}
+
+void RenderText(Mask& mask, const Rect& clip, std::string_view text, const TextStyle& style,
+                const Rect& view) {
+    Render(clip, text, style, view, [&](const Rasterizer& raster, const Rect& area) {
+        raster.ResolveToMask(mask, area, Point{area.left, area.top});
+    });
+}
+
+void RenderText(Image& image, const Rect& clip, uint32_t colour, std::string_view text,
+                const TextStyle& style, const Rect& view) {
+    Render(clip, text, style, view, [&](const Rasterizer& raster, const Rect& area) {
+        raster.ResolveOverImage(image, area, Point{area.left, area.top}, colour);
+    });
+}
+
+}  // namespace quil
