@@ -32,6 +32,9 @@ class Rasterizer {
     Rasterizer(const Rasterizer&) = delete;
     Rasterizer& operator=(const Rasterizer&) = delete;
 
+    // Drawing operations, all in 16.16 fixed-point pixels of the window.
+    // A direct caller brackets each contour with BeginContour and
+    // CloseContour and makes its last LineTo end on the contour's first point.
     virtual void MoveTo(int32_t x, int32_t y);
     virtual void LineTo(int32_t x, int32_t y);
     virtual void QuadTo(int32_t cx, int32_t cy, int32_t x, int32_t y);

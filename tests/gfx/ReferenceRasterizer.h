@@ -16,7 +16,10 @@ class ReferenceRasterizer {
   public:
     // The sample point of sample (c, r) of the clip lies at
     // ((c + offsetX) / 16, (r + offsetY) / 16) pixels from the clip's corner.
-    explicit ReferenceRasterizer(const Rect& clip, double offsetX = 0.5, double offsetY = 0.5);
+    // The default, the right edge of the sample cell at its middle height,
+    // matches the edge-flag grid best: its crossings snap to the sample
+    // column that holds the edge and fill from that column on.
+    explicit ReferenceRasterizer(const Rect& clip, double offsetX = 1.0, double offsetY = 0.5);
 
     // Adds the contours of a path (each closed, an open one by a line).
     void AddPath(const Path& path);
