@@ -24,10 +24,10 @@ bool Shape(Mask& mask, const Path& path) {
 // one shape so that the handle's join keeps the glyph's opacity even.
 bool Magnifier(Mask& glyph, float dx, float dy) {
     Path lens;
-    AddCircle(lens, 10.5f + dx, 10.5f + dy, 5.2f);
+    AddCircle(lens, 10.5f + dx, 10.5f + dy, 5.5f);
     AddCircle(lens, 10.5f + dx, 10.5f + dy, 3.5f);
     Path handle;
-    AddStroke(handle, 14.6f + dx, 14.6f + dy, 17.4f + dx, 17.4f + dy, 2.8f);
+    AddStroke(handle, 14.8f + dx, 14.8f + dy, 17.5f + dx, 17.5f + dy, 2.8f);
     Mask part;
     if (!Shape(glyph, lens) || !Shape(part, handle))
         return false;
@@ -47,6 +47,10 @@ bool Cross(Mask& glyph, float dx, float dy) {
     return true;
 }
 
+// Circles are placed with their top and bottom on pixel edges: the
+// rasteriser resolves a pixel that an edge crosses without changing sample
+// row (the flat top of a curve) as all or nothing, which would notch them.
+//
 // The round face under the glyph, in one of the three states. Pressed
 // looks sunk: darker face, shade along the upper inner edge, glyph moved
 // down by a pixel; disabled is a faded normal.
@@ -61,7 +65,7 @@ bool Button(Image& image, int state, bool (*glyph)(Mask&, float, float)) {
         return false;
     Path rim;
     AddCircle(rim, kCentre, kCentre, kRadius);
-    AddCircle(rim, kCentre, kCentre, kRadius - 1.2f);
+    AddCircle(rim, kCentre, kCentre, kRadius - 1);
     if (!Shape(band, rim))
         return false;
 
@@ -76,7 +80,7 @@ bool Button(Image& image, int state, bool (*glyph)(Mask&, float, float)) {
     Mask mark;
     if (state == kNormal) {
         Path shadow;
-        AddCircle(shadow, kCentre, kCentre + 0.8f, kRadius + 0.4f);
+        AddCircle(shadow, kCentre, kCentre + 1, kRadius);
         Mask drop;
         if (!Shape(drop, shadow))
             return false;
@@ -92,8 +96,8 @@ bool Button(Image& image, int state, bool (*glyph)(Mask&, float, float)) {
         Paint(image, face, Grey(0, 0x50));
         Paint(image, band, Grey(255, 0x70));
         Path inner;
-        AddCircle(inner, kCentre, kCentre, kRadius - 1.2f);
-        AddCircle(inner, kCentre, kCentre + 1.6f, kRadius - 1.6f);
+        AddCircle(inner, kCentre, kCentre, kRadius - 1);
+        AddCircle(inner, kCentre, kCentre + 1, kRadius - 2);
         Mask shade;
         if (!Shape(shade, inner))
             return false;
@@ -125,7 +129,7 @@ bool DrawLinkButton(Image& image, bool dark) {
     if (!BlankImage(image, kSize, kSize))
         return false;
     Path disc;
-    AddCircle(disc, 6, 6, 5.6f);
+    AddCircle(disc, 6, 6, 6);
     Paint(image, disc, dark ? Grey(0x78, 0xFF) : Grey(0xB4, 0xFF));
     // Shaft and head, united so their overlap stays plain white.
     Path shaft;
