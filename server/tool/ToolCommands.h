@@ -1,0 +1,16 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+// The subcommands of harkbox-tool. Each one is set up by a function that adds
+// it to the application with its options and its action; the action reports
+// failures on the standard error stream and ends with a non-zero status by
+// throwing CLI::RuntimeError(status). A new subcommand is one new file and
+// one line here and in main.cpp's list.
+
+namespace quil::tool {
+
+void AddRenderTextCommand(CLI::App& app);
+void AddRenderSkinCommand(CLI::App& app);
+
+}  // namespace quil::tool
