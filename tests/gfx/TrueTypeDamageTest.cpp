@@ -26,7 +26,8 @@ constexpr const char* kLiberationSans =
 // and the outlines of the first `glyphs` glyphs and of every mapped glyph.
 // Returns a digest so that the work cannot be optimised away.
 uint64_t QueryEverything(const TrueTypeFont& font, uint32_t glyphs) {
-    uint64_t digest = static_cast<uint64_t>(font.Descent() * 1000 + font.Ascent() * 1000);
+    uint64_t digest = static_cast<uint64_t>(static_cast<int64_t>(font.Descent() * 1000)) +
+                      static_cast<uint64_t>(static_cast<int64_t>(font.Ascent() * 1000));
     std::vector<uint32_t> mapped;
     for (uint32_t code = 0; code < 257; ++code)
         mapped.push_back(font.GlyphForByte(code));
@@ -40,7 +41,8 @@ uint64_t QueryEverything(const TrueTypeFont& font, uint32_t glyphs) {
     mapped.push_back(0xFFFF);
     mapped.push_back(0xFFFFFFFF);
     for (uint32_t g : mapped) {
-        digest = digest * 31 + g + static_cast<uint64_t>(font.Advance(g) * 100);
+        digest =
+            digest * 31 + g + static_cast<uint64_t>(static_cast<int64_t>(font.Advance(g) * 100));
         Path path;
         float scale = 0;
         if (font.LoadOutline(g, path, scale) == 0)
