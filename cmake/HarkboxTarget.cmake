@@ -10,6 +10,12 @@ if(HARKBOX_SANITIZE)
     add_link_options(${_harkbox_san_flags})
 endif()
 
+# A fuzz build instruments every library for coverage, not only the entry
+# points, so that libFuzzer can see its way into the parsers.
+if(HARKBOX_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 function(harkbox_target target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align

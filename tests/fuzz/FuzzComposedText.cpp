@@ -39,9 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool hasZero = false;
     for (uint8_t b : bytes)
         hasZero = hasZero || b == 0;
+    // With a 0 byte inside, the zero-terminated form stops there (possibly
+    // inside a sequence, giving a 0 code point) while the range form reads the
+    // 0 as a continuation byte, so only input without one must agree.
     if (!hasZero && ranged != zeroEnded)
-        std::abort();
-    if (zeroEnded.size() > ranged.size())
         std::abort();
 
     quil::testing::FakeFont font;
