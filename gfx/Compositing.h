@@ -4,7 +4,7 @@
 
 #include "gfx/Image.h"
 #include "gfx/Mask.h"
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 // Compositing between images and masks. Every two-grid operation shares one
 // copy geometry: source pixel (x, y) lands on destination pixel

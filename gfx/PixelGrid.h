@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 

@@ -6,7 +6,7 @@
 
 #include "gfx/Image.h"
 #include "gfx/Mask.h"
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 

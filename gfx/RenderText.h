@@ -5,7 +5,7 @@
 
 #include "gfx/Image.h"
 #include "gfx/Mask.h"
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 #include "gfx/TextLayout.h"
 
 namespace quil {

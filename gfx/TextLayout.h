@@ -7,7 +7,7 @@
 
 #include "gfx/Font.h"
 #include "gfx/Path.h"
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 

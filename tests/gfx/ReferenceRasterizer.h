@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx/Path.h"
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 

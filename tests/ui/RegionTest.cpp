@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "gfx/Rect.h"
+#include "platform/Rect.h"
 
 namespace quil {
 namespace {
