@@ -58,7 +58,8 @@ class WindowEvents : public NativeWindowListener {
     // Creates the native window at `rect` (screen pixels) with `flags`
     // (WindowFlags); the system must outlive the window. With
     // kWindowClampToWorkArea the rectangle is first moved into the work
-    // area of its monitor. Then the client size becomes the zoom size, the
+    // area of its monitor; kWindowRectIsClient (growing the rectangle by a
+    // system frame) is the backend's. Then the client size becomes the zoom size, the
     // window rectangle is read and `opened` runs. Answers 0, -1 when this
     // object already has a window, or the backend's non-zero error code.
     int Create(WindowSystem& system, const Rect& rect, uint32_t flags);
