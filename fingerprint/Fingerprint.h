@@ -12,11 +12,11 @@ using FingerprintPoll = int (*)(void* context);
 
 // The caller's choices for one analysis; the whole record may be absent.
 struct FingerprintOptions {
-    uint32_t modeFlags = 0;           // 0: the onset-driven analysis
-    int32_t candidates = 0;           // nearest codewords kept per row (m); 0 means 1
-    FingerprintPoll poll = nullptr;   // may be null
-    void* pollContext = nullptr;      // passed to poll unchanged
-    uint8_t* signalSeen = nullptr;    // may be null; cleared at start, set to 1 by a sample > 0.1
+    uint32_t modeFlags = 0;          // 0: the onset-driven analysis
+    int32_t candidates = 0;          // nearest codewords kept per row (m); 0 means 1
+    FingerprintPoll poll = nullptr;  // may be null
+    void* pollContext = nullptr;     // passed to poll unchanged
+    uint8_t* signalSeen = nullptr;   // may be null; cleared at start, set to 1 by a sample > 0.1
 };
 
 // Receives each finished segment's codes as they are made: `codes` holds
@@ -29,7 +29,9 @@ using FingerprintSend = int (*)(void* context, int32_t m, const uint8_t* codes,
 
 // Analyses `source` hop by hop until it closes or a read fails (0), or a
 // callback stops it (that callback's value). -1 when the source's rate is
-// not exactly 44 100 Hz (nothing is read then). Accepts m from 1 to 255.
+// not exactly 44 100 Hz, when the candidates are outside 0 to 255 or `send`
+// is null (nothing is allocated or read then). Candidates 0 or absent
+// options mean m = 1.
 int ComputeFingerprint(SampleSource& source, void* sendContext, FingerprintSend send,
                        const FingerprintOptions* options);
 

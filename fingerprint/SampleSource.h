@@ -9,7 +9,7 @@ namespace quil {
 // every hop. Implementations: the capture stream (live) and the file
 // source of the tools.
 class SampleSource {
-public:
+  public:
     virtual ~SampleSource() = default;
 
     // Blocks until `count` samples are available and writes them to `out`;
