@@ -81,8 +81,8 @@ void PrintBook(int book, const CodebookTrainer::Figures& f, const float* words) 
         book, f.rows, f.iterations, f.converged ? "converged" : "limit reached", f.reseeded,
         f.replaced, f.meanDistortion);
     std::printf(
-        "  largest |codeword mean| %.3g, lengths %.4f to %.4f, components %.4f to %.4f, %s\n",
-        s.largestMean, s.shortest, s.longest, static_cast<double>(s.lowest),
+        "  largest |codeword sum| %.3g, lengths %.4f to %.4f, components %.4f to %.4f, %s\n",
+        s.largestSum, s.shortest, s.longest, static_cast<double>(s.lowest),
         static_cast<double>(s.highest), s.distinct ? "all distinct" : "NOT all distinct");
 }
 

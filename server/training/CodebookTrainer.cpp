@@ -139,7 +139,7 @@ CodebookTrainer::Stats CodebookTrainer::Measure(const float* book) {
             s.lowest = std::min(s.lowest, word[i]);
             s.highest = std::max(s.highest, word[i]);
         }
-        s.largestMean = std::max(s.largestMean, std::abs(sum / kDim));
+        s.largestSum = std::max(s.largestSum, std::abs(sum));
         s.shortest = std::min(s.shortest, std::sqrt(square));
         s.longest = std::max(s.longest, std::sqrt(square));
         for (size_t e = 0; e < c; ++e) {

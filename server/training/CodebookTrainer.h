@@ -43,8 +43,8 @@ class CodebookTrainer {
 
     // Properties of a finished codebook, for checking it.
     struct Stats {
-        double largestMean = 0;  // largest |mean of the components| of a codeword
-        double shortest = 0;     // smallest and largest Euclidean length
+        double largestSum = 0;  // largest |sum of the components| of a codeword
+        double shortest = 0;    // smallest and largest Euclidean length
         double longest = 0;
         float lowest = 0;  // smallest and largest component
         float highest = 0;
