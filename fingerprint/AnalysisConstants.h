@@ -18,7 +18,9 @@ inline constexpr int32_t kSegmentRows = 4;        // rows per segment
 inline constexpr int32_t kRowHops = 8;            // hops averaged into one row
 inline constexpr int32_t kRowSpacing = 32;        // hops between row starts
 inline constexpr int32_t kSegmentHops = 104;      // a segment is finished at this age
-inline constexpr double kSignalThreshold = 0.1;   // full scale 1
+// Compared in single precision, so that a sample of 0.1 (as a float) is not
+// above it.
+inline constexpr float kSignalThreshold = 0.1f;  // full scale 1
 inline constexpr double kRiseFactor = 10.0;
 inline constexpr double kRearmRatio = 0.4;
 inline constexpr double kFloorRatio = 0.2;  // of the RMS magnitude
