@@ -176,7 +176,7 @@ TEST(FileSampleSource, ResamplesToneKeepingFrequencyAndLength) {
     }
 }
 
-TEST(FileSampleSource, ReadsFlacExactlyAndOggVorbisClosely) {
+TEST(FileSampleSource, ReadsFlacExactlyAndOggVorbisAndMp3Closely) {
     const std::vector<float> samples = Pcm16Ramp(30000, 211, 7);
     const std::string flac = ScratchPath("ramp.flac");
     ASSERT_TRUE(WriteSound(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, samples));
@@ -200,6 +200,18 @@ TEST(FileSampleSource, ReadsFlacExactlyAndOggVorbisClosely) {
     ASSERT_GE(all.size(), 88200u);
     EXPECT_NEAR(UpwardCrossings(all, 22050, 66150), 440, 1);
     EXPECT_NEAR(Rms(all, 22050, 66150), 0.4 / std::sqrt(2.0), 0.01);
+
+    // MP3 at 32 kHz: the decoder's frame count may be an estimate.
+    const std::string mp3 = ScratchPath("tone.mp3");
+    ASSERT_TRUE(WriteSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 1,
+                           Tone(440, 32000, 64000, 0.4)));
+    ASSERT_EQ(source.Open(mp3), 0) << source.ErrorText();
+    EXPECT_EQ(source.FileRate(), 32000);
+    EXPECT_NEAR(static_cast<double>(source.TotalLength()), 88200, 4096);
+    const std::vector<float> decoded = ReadAll(source, 1024);
+    ASSERT_GE(decoded.size(), 80000u);
+    EXPECT_NEAR(UpwardCrossings(decoded, 22050, 66150), 440, 1);
+    EXPECT_NEAR(Rms(decoded, 22050, 66150), 0.4 / std::sqrt(2.0), 0.01);
 }
 
 TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
