@@ -12,5 +12,7 @@ namespace quil::tool {
 
 void AddRenderTextCommand(CLI::App& app);
 void AddRenderSkinCommand(CLI::App& app);
+void AddFingerprintCommand(CLI::App& app);
+void AddTrainCodebooksCommand(CLI::App& app);
 
 }  // namespace quil::tool

@@ -1,0 +1,146 @@
+#include "server/training/CodebookTrainer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "tests/server/SoundFiles.h"
+
+namespace quil {
+namespace {
+
+constexpr size_t kDim = 64;
+
+void MakeZeroMean(float* v) {
+    double sum = 0;
+    for (size_t i = 0; i < kDim; ++i)
+        sum += v[i];
+    for (size_t i = 0; i < kDim; ++i)
+        v[i] = static_cast<float>(v[i] - sum / kDim);
+}
+
+void ExpectGoodBook(const float* book) {
+    const CodebookTrainer::Stats s = CodebookTrainer::Measure(book);
+    EXPECT_TRUE(s.distinct);
+    EXPECT_LT(s.largestSum, 2e-5);
+    EXPECT_GT(s.shortest, 0.0);
+}
+
+TEST(CodebookTrainer, TrainsTwoZeroMeanDistinctCodebooksFromSegments) {
+    // Segments whose rows come from 40 shapes plus noise, with an offset that
+    // the analysis would have removed; row 0 and rows 1-3 use different shapes.
+    std::mt19937 rng(3);
+    std::normal_distribution<float> shape(0.0f, 1.0f);
+    std::normal_distribution<float> noise(0.0f, 0.05f);
+    std::vector<float> shapes(80 * kDim);
+    for (float& v : shapes)
+        v = shape(rng);
+    CodebookTrainer trainer;
+    for (int s = 0; s < 400; ++s) {
+        Segment segment{};
+        segment.startFrame = s;
+        for (size_t r = 0; r < 4; ++r) {
+            const size_t which = (r == 0 ? 0 : 40) + rng() % 40;
+            for (size_t i = 0; i < kDim; ++i)
+                segment.rows[r][i] = shapes[which * kDim + i] + noise(rng) + 3.0f;
+            MakeZeroMean(segment.rows[r]);
+        }
+        EXPECT_EQ(CodebookTrainer::Sink(&trainer, segment), 0);
+    }
+    EXPECT_EQ(trainer.Rows(0), 400u);
+    EXPECT_EQ(trainer.Rows(1), 1200u);
+
+    CodebookTrainer::Options options;
+    options.maxIterations = 50;
+    std::vector<float> table;
+    CodebookTrainer::Figures figures[2];
+    ASSERT_EQ(trainer.Train(options, table, figures), 0);
+    ASSERT_EQ(table.size(), 2 * CodebookTrainer::kBookFloats);
+    ExpectGoodBook(table.data());
+    ExpectGoodBook(table.data() + CodebookTrainer::kBookFloats);
+    EXPECT_EQ(figures[0].rows, 400u);
+    EXPECT_EQ(figures[1].rows, 1200u);
+    // 256 codewords for 40 tight shapes: every row is close to a codeword.
+    EXPECT_LT(figures[0].meanDistortion, 64 * 0.05 * 0.05);
+    EXPECT_LT(figures[1].meanDistortion, 64 * 0.05 * 0.05);
+
+    std::vector<float> again;
+    ASSERT_EQ(trainer.Train(options, again, figures), 0);
+    EXPECT_EQ(again, table);
+
+    // Too few distinct rows for 256 codewords.
+    CodebookTrainer small;
+    for (int s = 0; s < 100; ++s) {
+        Segment segment{};
+        segment.rows[0][0] = static_cast<float>(s);
+        small.AddSegment(segment);
+    }
+    EXPECT_EQ(small.Train(options, again, figures), CodebookTrainer::kTooFewRows);
+}
+
+TEST(CodebookTrainer, FinishingReplacesDuplicatesAndRecentres) {
+    // Centres with a common offset and three copies of one centre.
+    std::vector<double> centres(256 * kDim);
+    for (size_t c = 0; c < 256; ++c)
+        for (size_t i = 0; i < kDim; ++i)
+            centres[c * kDim + i] = 0.5 +
+                                    0.001 * static_cast<double>(c) * static_cast<double>(i % 7) +
+                                    (i == c % kDim ? 1.0 : 0.0);
+    for (size_t i = 0; i < kDim; ++i) {
+        centres[200 * kDim + i] = centres[5 * kDim + i];
+        centres[201 * kDim + i] = centres[5 * kDim + i];
+    }
+    std::vector<float> rows(10 * kDim);
+    for (size_t p = 0; p < 10; ++p) {
+        for (size_t i = 0; i < kDim; ++i)
+            rows[p * kDim + i] =
+                static_cast<float>((p + 1) * (i % 3)) - 0.3f * static_cast<float>(p);
+        MakeZeroMean(&rows[p * kDim]);
+    }
+    std::vector<float> book(CodebookTrainer::kBookFloats);
+    EXPECT_EQ(CodebookTrainer::FinishCodebook(centres, rows, book.data()), 2);
+    ExpectGoodBook(book.data());
+    // The farthest row is the largest one, used first.
+    float expected[kDim];
+    std::memcpy(expected, &rows[9 * kDim], sizeof expected);
+    MakeZeroMean(expected);
+    EXPECT_EQ(std::memcmp(&book[200 * kDim], expected, sizeof expected), 0);
+
+    // No rows to take duplicates' places from.
+    EXPECT_EQ(CodebookTrainer::FinishCodebook(centres, {}, book.data()),
+              CodebookTrainer::kTooFewRows);
+}
+
+TEST(CodebookTrainer, WritesTheTableAsLittleEndianFloats) {
+    std::vector<float> table(2 * CodebookTrainer::kBookFloats);
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = static_cast<float>(i) * 0.25f - 1000.0f;
+    const std::string path = test::ScratchPath("table.bin");
+    ASSERT_EQ(CodebookTrainer::WriteTable(path, table), 0);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<unsigned char> bytes(200000);
+    const size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    ASSERT_EQ(n, CodebookTrainer::kTableBytes);
+    // -1000.0f is 0xC47A0000; float 16384, the first of codebook 1 at byte
+    // 65 536, is 16384 x 0.25 - 1000 = 3096.0f, 0x45418000.
+    EXPECT_EQ(bytes[0], 0x00);
+    EXPECT_EQ(bytes[2], 0x7A);
+    EXPECT_EQ(bytes[3], 0xC4);
+    EXPECT_EQ(bytes[65536 + 1], 0x80);
+    EXPECT_EQ(bytes[65536 + 2], 0x41);
+    EXPECT_EQ(bytes[65536 + 3], 0x45);
+
+    EXPECT_EQ(CodebookTrainer::WriteTable(test::ScratchPath("no/such/dir/x.bin"), table),
+              CodebookTrainer::kWriteFailed);
+    table.pop_back();
+    EXPECT_EQ(CodebookTrainer::WriteTable(path, table), CodebookTrainer::kWriteFailed);
+}
+
+}  // namespace
+}  // namespace quil

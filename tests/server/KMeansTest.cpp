@@ -1,0 +1,157 @@
+#include "server/training/KMeans.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <vector>
+
+namespace quil {
+namespace {
+
+constexpr int32_t kDim = 16;
+
+// `clusters` well separated centres in kDim dimensions with `each` points
+// around each, in an interleaved order; `truth` gets every point's centre.
+std::vector<float> Clustered(int clusters, int each, std::vector<int>& truth,
+                             std::vector<double>& centres) {
+    std::mt19937 rng(99);
+    std::normal_distribution<double> wide(0.0, 10.0);
+    std::normal_distribution<double> narrow(0.0, 0.3);
+    centres.resize(static_cast<size_t>(clusters) * kDim);
+    for (double& c : centres)
+        c = wide(rng);
+    std::vector<float> points;
+    truth.clear();
+    for (int i = 0; i < each; ++i) {
+        for (int c = 0; c < clusters; ++c) {
+            for (int d = 0; d < kDim; ++d)
+                points.push_back(
+                    static_cast<float>(centres[static_cast<size_t>(c * kDim + d)] + narrow(rng)));
+            truth.push_back(c);
+        }
+    }
+    return points;
+}
+
+TEST(KMeans, FindsSeparatedClustersReproducibly) {
+    std::vector<int> truth;
+    std::vector<double> centres;
+    const std::vector<float> points = Clustered(12, 40, truth, centres);
+    const size_t count = truth.size();
+
+    KMeans::Options options;
+    options.k = 12;
+    options.seed = 7;
+    KMeans::Result result;
+    ASSERT_EQ(KMeans::Run(points.data(), count, kDim, options, result), 0);
+    EXPECT_TRUE(result.converged);
+    EXPECT_GE(result.iterations, 2);
+    ASSERT_EQ(result.centroids.size(), 12u * kDim);
+
+    // Every found cluster is exactly one true cluster.
+    std::vector<int> found(12, -1);
+    for (size_t p = 0; p < count; ++p) {
+        int& f = found[static_cast<size_t>(result.assignment[p])];
+        if (f == -1)
+            f = truth[p];
+        ASSERT_EQ(f, truth[p]) << "point " << p;
+    }
+    EXPECT_EQ(std::set<int>(found.begin(), found.end()).size(), 12u);
+    // Each centre lies near its true centre; distortion is about the noise,
+    // 16 dimensions x 0.3^2.
+    for (size_t c = 0; c < 12; ++c) {
+        for (size_t d = 0; d < kDim; ++d)
+            EXPECT_NEAR(result.centroids[c * kDim + d],
+                        centres[static_cast<size_t>(found[c]) * kDim + d], 0.2);
+    }
+    EXPECT_NEAR(result.meanDistortion, kDim * 0.09, 0.3);
+
+    // Same seed, same answer, whatever the number of threads.
+    for (const int threads : {1, 2, 3}) {
+        KMeans::Options again = options;
+        again.threads = threads;
+        KMeans::Result other;
+        ASSERT_EQ(KMeans::Run(points.data(), count, kDim, again, other), 0);
+        EXPECT_EQ(other.centroids, result.centroids) << threads;
+        EXPECT_EQ(other.assignment, result.assignment) << threads;
+        EXPECT_EQ(other.iterations, result.iterations) << threads;
+    }
+}
+
+TEST(KMeans, OverlappingDataGivesDistinctCentresAndStopsAtTheLimit) {
+    std::mt19937 rng(5);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    std::vector<float> points(3000 * kDim);
+    for (float& v : points)
+        v = noise(rng);
+    KMeans::Options options;
+    options.k = 64;
+    options.maxIterations = 3;
+    KMeans::Result result;
+    ASSERT_EQ(KMeans::Run(points.data(), 3000, kDim, options, result), 0);
+    EXPECT_EQ(result.iterations, 3);
+    EXPECT_FALSE(result.converged);
+    std::set<std::vector<double>> unique;
+    for (size_t c = 0; c < 64; ++c)
+        unique.insert(
+            std::vector<double>(result.centroids.begin() + static_cast<ptrdiff_t>(c * kDim),
+                                result.centroids.begin() + static_cast<ptrdiff_t>((c + 1) * kDim)));
+    EXPECT_EQ(unique.size(), 64u);
+    // A different seed starts elsewhere.
+    options.seed = 2;
+    KMeans::Result other;
+    ASSERT_EQ(KMeans::Run(points.data(), 3000, kDim, options, other), 0);
+    EXPECT_NE(other.centroids, result.centroids);
+}
+
+TEST(KMeans, ReseedsAnEmptyClusterFromTheFarthestPoint) {
+    // Two groups on a line and a starting centre far from both: it wins no
+    // point and takes the farthest one, the first point at distance 1.
+    const std::vector<float> points{0, 1, 2, 10, 11, 12};
+    const double start[] = {1, 11, 100};
+    KMeans::Options options;
+    options.k = 3;
+    options.initialCentres = start;
+    KMeans::Result result;
+    ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
+    EXPECT_GE(result.reseeded, 1);
+    EXPECT_TRUE(result.converged);
+    std::set<double> centres(result.centroids.begin(), result.centroids.end());
+    EXPECT_EQ(centres.size(), 3u);
+    for (size_t c = 0; c < 3; ++c)
+        EXPECT_LT(result.centroids[c], 13.0);
+    std::vector<int> sizes(3, 0);
+    for (const int32_t a : result.assignment)
+        ++sizes[static_cast<size_t>(a)];
+    for (const int s : sizes)
+        EXPECT_GT(s, 0);
+}
+
+TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
+    // 300 points but only 10 distinct values.
+    std::vector<float> points;
+    for (int i = 0; i < 300; ++i)
+        for (int d = 0; d < kDim; ++d)
+            points.push_back(static_cast<float>(i % 10 + d));
+    KMeans::Options options;
+    options.k = 16;
+    KMeans::Result result;
+    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kTooFewPoints);
+    EXPECT_EQ(KMeans::Run(points.data(), 8, kDim, options, result), KMeans::kTooFewPoints);
+    options.k = 10;
+    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), 0);
+    EXPECT_EQ(result.meanDistortion, 0.0);
+
+    options.k = 0;
+    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
+    options.k = 4;
+    options.maxIterations = 0;
+    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
+    options.maxIterations = 5;
+    EXPECT_EQ(KMeans::Run(points.data(), 300, 0, options, result), KMeans::kBadArguments);
+}
+
+}  // namespace
+}  // namespace quil
