@@ -1,0 +1,86 @@
+#include "platform/linux/GtkWindowSystem.h"
+
+#include <gtk/gtk.h>
+
+#include <atomic>
+
+#include "platform/PlatformWindowSystem.h"
+#include "platform/linux/GtkNativeWindow.h"
+
+namespace quil {
+namespace {
+
+gboolean QuitLoop(gpointer loop) {
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+    return G_SOURCE_REMOVE;
+}
+
+void UnrefLoop(gpointer loop) {
+    g_main_loop_unref(static_cast<GMainLoop*>(loop));
+}
+
+}  // namespace
+
+struct GtkWindowSystem::Impl {
+    GMainLoop* loop = nullptr;
+    std::atomic<int> exitCode{0};
+};
+
+GtkWindowSystem::GtkWindowSystem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+GtkWindowSystem::~GtkWindowSystem() {
+    g_main_loop_unref(impl_->loop);
+}
+
+std::unique_ptr<GtkWindowSystem> GtkWindowSystem::Open(int& argc, char**& argv) {
+    // Only X11 places windows where they are asked to go; under Wayland the
+    // session's XWayland serves.
+    gdk_set_allowed_backends("x11,*");
+    if (!gtk_init_check(&argc, &argv))
+        return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->loop = g_main_loop_new(nullptr, FALSE);
+    return std::unique_ptr<GtkWindowSystem>(new GtkWindowSystem(std::move(impl)));
+}
+
+std::unique_ptr<NativeWindow> GtkWindowSystem::CreateNativeWindow(const Rect& rect, uint32_t flags,
+                                                                  NativeWindowListener& listener,
+                                                                  int& error) {
+    return GtkNativeWindow::Create(rect, flags, LayeredAvailable(), listener, error);
+}
+
+Rect GtkWindowSystem::WorkAreaFor(const Rect& rect) {
+    GdkDisplay* display = gdk_display_get_default();
+    // The monitor under the rectangle's centre, or the nearest one.
+    const int x = int((int64_t{rect.left} + rect.right) / 2);
+    const int y = int((int64_t{rect.top} + rect.bottom) / 2);
+    GdkMonitor* monitor = display ? gdk_display_get_monitor_at_point(display, x, y) : nullptr;
+    if (!monitor)
+        return rect;
+    GdkRectangle area{};
+    gdk_monitor_get_workarea(monitor, &area);
+    return Rect{area.x, area.y, area.x + area.width, area.y + area.height};
+}
+
+bool GtkWindowSystem::LayeredAvailable() {
+    GdkScreen* screen = gdk_screen_get_default();
+    return screen && gdk_screen_is_composited(screen) && gdk_screen_get_rgba_visual(screen);
+}
+
+int GtkWindowSystem::RunMainLoop() {
+    g_main_loop_run(impl_->loop);
+    return impl_->exitCode.load();
+}
+
+void GtkWindowSystem::PostQuit(int exitCode) {
+    impl_->exitCode.store(exitCode);
+    // Quitting from the loop's own thread, once it runs, so that a request
+    // made before RunMainLoop starts is not lost.
+    g_idle_add_full(G_PRIORITY_DEFAULT, QuitLoop, g_main_loop_ref(impl_->loop), UnrefLoop);
+}
+
+std::unique_ptr<WindowSystem> CreatePlatformWindowSystem(int& argc, char**& argv) {
+    return GtkWindowSystem::Open(argc, argv);
+}
+
+}  // namespace quil

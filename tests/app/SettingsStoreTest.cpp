@@ -1,0 +1,255 @@
+// The settings store over real files in a scratch configuration folder.
+#include "app/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "platform/SettingsFiles.h"
+
+namespace quil {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kKey = "SOFTWARE\\Harkbox Project\\Harkbox\\Settings";
+
+// Points XDG_CONFIG_HOME at a fresh folder for one test.
+class SettingsStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+            saved_ = old;
+        std::string pattern = (fs::temp_directory_path() / "harkbox-settings-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+        file_ = root_ / "Harkbox Project" / "Harkbox" / "Settings.reg";
+    }
+    void TearDown() override {
+        if (saved_) {
+            setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    void WriteFile(const std::string& bytes) {
+        fs::create_directories(file_.parent_path());
+        std::ofstream(file_, std::ios::binary) << bytes;
+    }
+    std::string FileText() const {
+        std::ifstream in(file_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    template <typename F>
+    static int32_t ErrorOf(F&& operation) {
+        try {
+            operation();
+        } catch (const SettingsError& e) {
+            return e.code();
+        }
+        return 0;
+    }
+
+    std::optional<std::string> saved_;
+    fs::path root_;
+    fs::path file_;
+};
+
+TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFile) {
+    EXPECT_EQ(SettingsStore::SettingsKeyFor("Harkbox Project", "Harkbox", "/usr/bin/harkbox"),
+              "SOFTWARE\\Harkbox Project\\Harkbox\\Settings");
+    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "", "C:\\Tools\\hb.exe"),
+              "SOFTWARE\\Unknown Company\\hb.exe\\Settings");
+    EXPECT_EQ(SettingsStore::SettingsKeyFor("Co", "", "/opt/x\\y/hb"),
+              "SOFTWARE\\Unknown Company\\hb\\Settings");
+    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "Name", "hb"),
+              "SOFTWARE\\Unknown Company\\hb\\Settings");
+    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "", ""), "SOFTWARE\\Unknown Company\\\\Settings");
+    EXPECT_EQ(SettingsStore::SettingsKeyFor(std::string(300, 'c'), "n", "").size(),
+              SettingsStore::kMaxKeyLength);
+    EXPECT_EQ(SettingsStore::BuildSettingsKey("/usr/bin/harkbox"), kKey);
+}
+
+TEST(SettingsKeyTest, KeyNamesMapToFilesUnderTheConfigFolder) {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    std::string path;
+    EXPECT_EQ(SettingsFiles::PathForKey(kKey, path), 0);
+    EXPECT_EQ(path, "/cfg/Harkbox Project/Harkbox/Settings.reg");
+    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\Unknown Company\\a/b\\\\Settings", path), 0);
+    EXPECT_EQ(path, "/cfg/Unknown Company/a_b/Settings.reg");
+    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\..\\Settings", path), EINVAL);
+    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\", path), EINVAL);
+    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(SettingsFiles::PathForKey(kKey, path), 0);
+    EXPECT_EQ(path, "/home/someone/.config/Harkbox Project/Harkbox/Settings.reg");
+    setenv("HOME", savedHome.c_str(), 1);
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndKeepsTheOthers) {
+    SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 200);
+    SettingsStore::WritePoint(kKey, "HarkboxWindowOrigin", -5000, -5000);
+    SettingsStore::WriteString(kKey, "InputDevice", "Built-in Audio \"Analog\" \\ Stereo");
+    SettingsStore::WriteText(kKey, "Note", std::string(1023, 'n'));
+    SettingsStore::WriteInt(kKey, "Negative", -7);
+
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 200);
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "Negative"), -7);
+    int32_t x = 0, y = 0;
+    SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y);
+    EXPECT_EQ(x, -5000);
+    EXPECT_EQ(y, -5000);
+    char buffer[64];
+    SettingsStore::ReadString(kKey, "InputDevice", buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "Built-in Audio \"Analog\" \\ Stereo");
+    EXPECT_EQ(SettingsStore::ReadText(kKey, "Note"), std::string(1023, 'n'));
+    EXPECT_NE(FileText().find("\"HarkboxWindowWidth\"=dword:000000c8\n"), std::string::npos);
+    EXPECT_NE(FileText().find("\"HarkboxWindowOrigin\"=\"(-5000, -5000)\"\n"), std::string::npos);
+
+    // Rewriting one value replaces it in place.
+    SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 321);
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 321);
+    SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y);
+    EXPECT_EQ(x, -5000);
+    // Nothing but the file itself is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()),
+              1);
+}
+
+TEST_F(SettingsStoreTest, MissingFileMissingValueWrongTypeAndSmallBuffers) {
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), ENOENT);
+    SettingsStore::WriteString(kKey, "HarkboxWindowWidth", "200");
+    SettingsStore::WriteInt(kKey, "Number", 5);
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "Other"); }), ENOENT);
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), -1);
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Number"); }), -1);
+    int32_t x = 0, y = 0;
+    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "Number", x, y); }), -1);
+    char small[3];
+    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadString(kKey, "HarkboxWindowWidth", small, 3); }),
+              ERANGE);
+    char fits[4];
+    SettingsStore::ReadString(kKey, "HarkboxWindowWidth", fits, 4);
+    EXPECT_STREQ(fits, "200");
+}
+
+TEST_F(SettingsStoreTest, PointsParseLikeTheirPattern) {
+    const struct {
+        const char* text;
+        bool parses;
+        int32_t x, y;
+    } cases[] = {
+        {"(12,34)", true, 12, 34},
+        {"(12, 34)", true, 12, 34},
+        {"(12,\t\n 34)", true, 12, 34},
+        {"( -3 , +4", false, 0, 0},
+        {"( -3, +4", true, -3, 4},
+        {"(1, 2) trailing", true, 1, 2},
+        {"12, 34", false, 0, 0},
+        {" (12, 34)", false, 0, 0},
+        {"(12; 34)", false, 0, 0},
+        {"(12, )", false, 0, 0},
+        {"(2147483647, -2147483648)", true, 2147483647, -2147483647 - 1},
+        {"(2147483648, 0)", false, 0, 0},
+        {"(99999999999999999999, 0)", false, 0, 0},
+        {"", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SettingsStore::WriteString(kKey, "HarkboxWindowOrigin", c.text);
+        int32_t x = 77, y = 77;
+        const int32_t error =
+            ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); });
+        if (c.parses) {
+            EXPECT_EQ(error, 0) << c.text;
+            EXPECT_EQ(x, c.x) << c.text;
+            EXPECT_EQ(y, c.y) << c.text;
+        } else {
+            EXPECT_EQ(error, -1) << c.text;
+            EXPECT_EQ(x, 77) << c.text;
+        }
+    }
+    // A text that needs more than the 80-byte point buffer is unreadable.
+    SettingsStore::WriteString(kKey, "HarkboxWindowOrigin",
+                               ("(1, 2)" + std::string(74, ' ')).c_str());
+    int32_t x = 0, y = 0;
+    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); }), -1);
+}
+
+TEST_F(SettingsStoreTest, TextOf1024BytesOrMoreIsUnreadable) {
+    SettingsStore::WriteText(kKey, "Long", std::string(1024, 'x'));
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Long"); }), -1);
+    SettingsStore::WriteText(kKey, "Long", std::string(5000, 'x'));
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Long"); }), -1);
+    // A value that would push the file over its size limit is refused, and
+    // the file stays as it was.
+    const std::string before = FileText();
+    EXPECT_EQ(ErrorOf([] { SettingsStore::WriteText(kKey, "Huge", std::string(70000, 'h')); }),
+              EFBIG);
+    EXPECT_EQ(FileText(), before);
+}
+
+TEST_F(SettingsStoreTest, DamagedFilesReadAsAbsentAndAWriteReplacesThem) {
+    std::string garbage = "Harkbox Settings 1\n\"HarkboxWindowWidth\"=dword:000000c8\n";
+    const std::string bodies[] = {
+        garbage + "\"Trunc",
+        garbage + std::string("\"A\"=\"\0\"\n", 8),
+        garbage + std::string(2000000, 'q'),
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+    };
+    for (const std::string& body : bodies) {
+        WriteFile(body);
+        EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), ENOENT);
+        EXPECT_EQ(FileText(), body) << "a read leaves the file alone";
+    }
+    SettingsStore::WriteInt(kKey, "New", 1);
+    EXPECT_EQ(FileText(), "Harkbox Settings 1\n\"New\"=dword:00000001\n");
+
+    // A folder where the file should be is an error other than "missing".
+    fs::remove(file_);
+    fs::create_directory(file_);
+    const int32_t error = ErrorOf([] { SettingsStore::ReadInt(kKey, "New"); });
+    EXPECT_NE(error, 0);
+    EXPECT_NE(error, -1);
+}
+
+TEST_F(SettingsStoreTest, AFailureBeforeTheRenameLeavesTheOldFile) {
+    SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 250);
+    const std::string before = FileText();
+    int calls = 0;
+    EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new contents",
+                                         [&] {
+                                             ++calls;
+                                             return EIO;
+                                         }),
+              EIO);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(FileText(), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()),
+              1)
+        << "the temporary file is removed";
+    EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new contents", [] { return 0; }), 0);
+    EXPECT_EQ(FileText(), "new contents");
+}
+
+}  // namespace
+}  // namespace quil
