@@ -25,7 +25,7 @@
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libgtk-3.so\nleak:libgdk-3.so\nleak:libglib-2.0.so\nleak:libgobject-2.0.so\n"
            "leak:libfontconfig.so\nleak:libpango\nleak:libcairo.so\nleak:libX11.so\n"
-           "leak:libatk\nleak:libgio-2.0.so\nleak:libharfbuzz.so\n";
+           "leak:libatk\nleak:libgio-2.0.so\nleak:libharfbuzz.so\nleak:libdbus-1.so\n";
 }
 
 namespace quil {
