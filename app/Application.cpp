@@ -1,0 +1,162 @@
+#include "app/Application.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/SettingsStore.h"
+#include "data/SkinArtworkData.h"
+
+namespace quil {
+
+namespace {
+
+const char kOriginValue[] = "HarkboxWindowOrigin";
+const char kWidthValue[] = "HarkboxWindowWidth";
+
+}  // namespace
+
+Application::Application(std::string_view programPath)
+    : settingsKey_(SettingsStore::BuildSettingsKey(programPath)) {}
+
+Application::~Application() {
+    Show(false);
+    if (started_) {
+        // One guarded block: a failed origin write skips the width.
+        try {
+            const Rect rect = GetWindowRect();
+            SettingsStore::WritePoint(settingsKey_, kOriginValue, rect.left, rect.top);
+            SettingsStore::WriteInt(settingsKey_, kWidthValue, static_cast<int32_t>(rect.Width()));
+        } catch (...) {
+        }
+    }
+    runWorkers_.RequestStop();
+    statusTickers_.RequestStop();
+    waveformTickers_.RequestStop();
+    runWorkers_.Wait();
+    statusTickers_.Wait();
+    waveformTickers_.Wait();
+    // The members go next, views before the images and fonts they show;
+    // the native window goes last, with the Window base.
+}
+
+int Application::Start(WindowSystem& system) {
+    int32_t x = kDefaultX;
+    int32_t y = kDefaultY;
+    try {
+        SettingsStore::ReadPoint(settingsKey_, kOriginValue, x, y);
+    } catch (...) {
+        x = kDefaultX;
+        y = kDefaultY;
+    }
+    int32_t width = kDefaultWidth;
+    try {
+        width = SettingsStore::ReadInt(settingsKey_, kWidthValue);
+    } catch (...) {
+        width = kDefaultWidth;
+    }
+    // A width the user could not have dragged to (an edited or damaged
+    // file) would lay the window out upside down.
+    if (width < kMinWidth || width > kMaxWidth)
+        width = kDefaultWidth;
+
+    if (!LoadSkinArtwork(art_)) {
+        std::fputs("Harkbox: the skin images are damaged\n", stderr);
+        return kNoSkin;
+    }
+    height_ = static_cast<int32_t>(art_.leftCapMask.bounds().Height());
+    width_ = width;
+
+    system_ = &system;
+    const Rect rect{x, y, static_cast<int32_t>(int64_t{x} + width),
+                    static_cast<int32_t>(int64_t{y} + height_)};
+    const int created = Create(system, rect, kCreationFlags);
+    if (created != 0) {
+        std::fprintf(stderr, "Harkbox: cannot create the main window (error %d)\n", created);
+        return created;
+    }
+    SetTitle("Harkbox");
+    SetTrackingLimits(kMinWidth, height_, kMaxWidth, height_);
+
+    {
+        LockGuard hold(*this);
+        if (!skin_.Build(art_, Skin::kBackgroundColour, Skin::kBackgroundOpacity,
+                         Skin::kControlColour)) {
+            std::fputs("Harkbox: out of memory for the skin\n", stderr);
+            return kNoSkin;
+        }
+        if (!BuildViews()) {
+            std::fputs("Harkbox: no font found\n", stderr);
+            return kNoFont;
+        }
+    }
+    // No capture stream yet: the window starts in the no-input state.
+    ShowIdleState();
+    waveformTickers_.Start(WaveformTickerMain, this);
+    started_ = true;
+    return 0;
+}
+
+bool Application::moved(int32_t, int32_t) {
+    RefreshWindowRect();
+    return true;
+}
+
+bool Application::isResizeArea(int32_t screenX, int32_t screenY) {
+    const Rect r = GetWindowRect();
+    const bool edge =
+        r.right - 8 <= screenX && screenX < r.right && r.top <= screenY && screenY < r.bottom;
+    const bool corner = r.right - 22 <= screenX && screenX < r.right && r.bottom - 22 <= screenY &&
+                        screenY < r.bottom;
+    return edge || corner;
+}
+
+bool Application::isClientArea(int32_t screenX, int32_t screenY) {
+    const Rect r = GetWindowRect();
+    LockGuard hold(*this);
+    return HitControl(static_cast<int32_t>(int64_t{screenX} - r.left),
+                      static_cast<int32_t>(int64_t{screenY} - r.top)) != nullptr;
+}
+
+bool Application::isCaptionArea(int32_t, int32_t) {
+    return true;
+}
+
+void Application::SetWaveformSamples(WaveformTicker::Fetch fetch) {
+    LockGuard hold(*this);
+    waveformSamples_ = std::move(fetch);
+}
+
+void Application::DrawWaveformPass() {
+    LockGuard hold(*this);
+    if (!waveformView_ || !waveformMask_.IsWritable())
+        return;
+    std::vector<float> samples(size_t(waveformMask_.bounds().Width()) +
+                               WaveformTicker::kTriggerSpan);
+    WaveformTicker::FetchSamples(waveformSamples_, samples);
+    WaveformTicker::DrawBand(waveformMask_, samples);
+    waveformView_->invalidate();
+    update();
+}
+
+void Application::RunWaveformTicker(StopToken& token) {
+    for (;;) {
+        if (token.IsStopRequested())
+            return;
+        {
+            LockGuard hold(*this);
+            // Asked again under the lock: a stop requested while this thread
+            // waited for it must not be followed by one more pass.
+            if (token.IsStopRequested())
+                return;
+            DrawWaveformPass();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(WaveformTicker::kPeriodMs));
+    }
+}
+
+void Application::WaveformTickerMain(void** argument, StopToken* token) {
+    static_cast<Application*>(*argument)->RunWaveformTicker(*token);
+}
+
+}  // namespace quil

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/WaveformTicker.h"
+#include "gfx/FontChain.h"
+#include "gfx/Mask.h"
+#include "gfx/Skin.h"
+#include "gfx/SkinArtwork.h"
+#include "platform/ThreadGroup.h"
+#include "platform/WindowSystem.h"
+#include "ui/Button.h"
+#include "ui/ImageCopyView.h"
+#include "ui/ImageView.h"
+#include "ui/MaskView.h"
+#include "ui/TextView.h"
+#include "ui/Window.h"
+
+namespace quil {
+
+// Four-character command code: the first letter in the most significant byte.
+constexpr uint32_t CommandCode(const char (&code)[5]) {
+    return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
+           uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
+}
+
+// The program itself and its main window: a skinned strip 66 pixels high
+// and 200 to 400 wide with the find button, the input waveform under three
+// status lines, the link button and three window buttons. It owns every
+// view, control, image and font of the window and the program's worker
+// threads. The window lock (Window::lock) is the one application lock:
+// every change of a view, a status text or the run state is made under it,
+// on any thread, and ends with `update`.
+//
+// Window coordinates are pixels from the window's top-left corner, screen
+// coordinates absolute; x right, y down.
+class Application : public Window {
+  public:
+    // Window geometry (pixels).
+    static constexpr int32_t kMinWidth = 200;
+    static constexpr int32_t kMaxWidth = 400;
+    static constexpr int32_t kDefaultX = 40;
+    static constexpr int32_t kDefaultY = 40;
+    static constexpr int32_t kDefaultWidth = kMinWidth;
+    // Creation flags: caption, system menu, minimise box, sizing border,
+    // layered presentation, custom frame and the work-area clamp (0x10 is
+    // set too and means nothing).
+    static constexpr uint32_t kCreationFlags = 0x2035E;
+    // What Start answers when no font can be loaded; the process then ends
+    // with it.
+    static constexpr int kNoFont = -1;
+    // What Start answers when the embedded skin images are damaged.
+    static constexpr int kNoSkin = -3;
+
+    // Builds the members only: no window, no thread. `programPath` is the
+    // executable's path as started; it names the settings key.
+    explicit Application(std::string_view programPath);
+    // Hides the window, stores its origin and width (when Start succeeded),
+    // stops and waits for every worker thread, then releases the skin and
+    // the window.
+    ~Application() override;
+
+    // Main thread, once: reads the stored geometry, creates the native
+    // window on `system` (which must outlive this object), builds the skin,
+    // the views and the fonts, shows the idle state and starts the waveform
+    // ticker. Answers 0, the window system's creation error, kNoFont (after
+    // writing "Harkbox: no font found\n" to standard error) or kNoSkin; the
+    // program ends with that status.
+    int Start(WindowSystem& system);
+
+    // The application's command handler: true for every code it knows.
+    bool command(uint32_t code, uint32_t argument) override;
+
+    // Width change handling, then the Window behaviour (new offscreen
+    // image, full redraw). Under the window lock.
+    bool sizeChanged(int32_t width, int32_t height) override;
+    // Refreshes the stored window rectangle from the system.
+    bool moved(int32_t x, int32_t y) override;
+    // Opens the popup menu at (x, y), window coordinates, and delivers the
+    // chosen command; always true.
+    bool rightMouseDown(int32_t x, int32_t y, int32_t clickCount, int32_t reserved) override;
+    // Screen coordinates: the 8-pixel strip along the right edge and the
+    // 22 × 22 corner under the grip size the window.
+    bool isResizeArea(int32_t screenX, int32_t screenY) override;
+    // Screen coordinates: a control is hit there.
+    bool isClientArea(int32_t screenX, int32_t screenY) override;
+    // Everything else moves the window.
+    bool isCaptionArea(int32_t screenX, int32_t screenY) override;
+
+    // Back to the ready or the no-input state: stops a run and its status
+    // ticker (without waiting), gives the find button its find look and
+    // command, hides the link button, shows the state's two lines and sets
+    // the zoom size. Any thread.
+    void ShowIdleState();
+    // Sets the zoom size to (the width the longest status line needs, at
+    // least kMinWidth; the window height). Needs the window lock.
+    void FitWidthToStatus();
+
+    // One pass of the waveform ticker: takes the window lock, fetches the
+    // newest samples, draws the band into the waveform mask and updates the
+    // window. Any thread.
+    void DrawWaveformPass();
+    // Replaces the sample source of the waveform (the capture stream's Peek
+    // once there is one); an empty function draws silence. Take the window
+    // lock when the ticker runs.
+    void SetWaveformSamples(WaveformTicker::Fetch fetch);
+
+    // The stored settings' key name.
+    const std::string& settingsKey() const { return settingsKey_; }
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+
+    // The views and controls, for tests; null before Start built them.
+    TextView* statusLine(int index) const { return statusLines_[index]; }
+    Button* findButton() const { return findButton_; }
+    Button* linkButton() const { return linkButton_; }
+    MaskView* waveformView() const { return waveformView_; }
+    const Mask& waveformMask() const { return waveformMask_; }
+    Button* closeButton() const { return closeButton_.get(); }
+    Button* zoomButton() const { return zoomButton_.get(); }
+    Button* minimizeButton() const { return minimizeButton_.get(); }
+    ImageCopyView* leftEndView() const { return leftEnd_.get(); }
+    ImageCopyView* middleView() const { return middle_.get(); }
+    ImageCopyView* rightEndView() const { return rightEnd_.get(); }
+    ImageView* gripView() const { return grip_.get(); }
+
+  private:
+    // The views and controls in paint order; false when no font loads.
+    bool BuildViews();
+    // Moves and resizes every element for a width change of d pixels.
+    void ApplyWidthChange(int32_t d);
+    // True while an input device is open.
+    bool InputOpen() const;
+    void PostQuit();
+    // The waveform ticker thread's body: a pass every 40 ms until stopped.
+    void RunWaveformTicker(StopToken& token);
+    static void WaveformTickerMain(void** argument, StopToken* token);
+
+    // Diagnostic level; nothing raises it.
+    int32_t verbosity_ = 0;
+    std::string settingsKey_;
+    // Owned by the views below; these name the ones the program changes.
+    TextView* statusLines_[3] = {nullptr, nullptr, nullptr};
+    Button* findButton_ = nullptr;
+    Button* linkButton_ = nullptr;
+    MaskView* waveformView_ = nullptr;
+    ThreadGroup runWorkers_;
+    ThreadGroup statusTickers_;
+    ThreadGroup waveformTickers_;
+    // Run state, set by the identification run.
+    [[maybe_unused]] std::string resultLink_;
+    [[maybe_unused]] bool statusChanged_ = false;
+    [[maybe_unused]] std::string currentStatusText_;
+
+    // The main window's own layout.
+    WindowSystem* system_ = nullptr;  // not owned; set by Start
+    bool started_ = false;
+    int32_t width_ = kDefaultWidth;
+    int32_t height_ = 0;
+    bool viewsBuilt_ = false;
+    WaveformTicker::Fetch waveformSamples_;
+    // The images, mask and fonts outlive the views that show them.
+    SkinArtwork art_;
+    Skin skin_;
+    Mask waveformMask_;
+    FontChain fonts_;
+    std::unique_ptr<ImageCopyView> leftEnd_;
+    std::unique_ptr<ImageCopyView> middle_;
+    std::unique_ptr<ImageCopyView> rightEnd_;
+    std::unique_ptr<Button> closeButton_;
+    std::unique_ptr<Button> zoomButton_;
+    std::unique_ptr<Button> minimizeButton_;
+    std::unique_ptr<MaskView> waveform_;
+    std::unique_ptr<Button> find_;
+    std::unique_ptr<Button> link_;
+    std::unique_ptr<TextView> lines_[3];
+    std::unique_ptr<ImageView> grip_;
+};
+
+}  // namespace quil

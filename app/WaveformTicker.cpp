@@ -1,0 +1,64 @@
+#include "app/WaveformTicker.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "gfx/Rasterizer.h"
+
+namespace quil {
+
+namespace {
+
+// The rasteriser's 16.16 fixed point; the band stays within a few pixels of
+// the mask, so the product never leaves the int32 range for finite samples.
+int32_t Fixed(double v) {
+    if (!(v == v))
+        return 0;
+    v = std::clamp(v * 65536.0, -2147483648.0, 2147483647.0);
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+size_t WaveformTicker::TriggerIndex(const float* samples) {
+    for (size_t i = 1; i < size_t{kTriggerSpan}; ++i) {
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f)
+            return i;
+    }
+    return kTriggerSpan;
+}
+
+void WaveformTicker::FetchSamples(const Fetch& fetch, std::vector<float>& samples) {
+    if (fetch && fetch(static_cast<int32_t>(samples.size()), samples.data(), kStep) == 0)
+        return;
+    // A device that fails to deliver shows as a closed one: silence.
+    std::fill(samples.begin(), samples.end(), 0.0f);
+}
+
+void WaveformTicker::DrawBand(Mask& mask, const std::vector<float>& samples) {
+    if (!mask.IsWritable())
+        return;
+    const Rect bounds = mask.bounds();
+    const int64_t w = bounds.Width();
+    const int64_t h = bounds.Height();
+    mask.Fill(0);
+    if (w <= 0 || samples.size() < size_t(w) + kTriggerSpan)
+        return;
+    const size_t start = TriggerIndex(samples.data());
+    const double scale = double(h - 2 - 1) * 0.5;
+    const auto y = [&](int64_t k) { return (1.0 - double(samples[start + size_t(k)])) * scale; };
+    const auto x = [&](int64_t k) { return Fixed(double(bounds.left + k)); };
+    const double top = bounds.top;
+
+    Rasterizer raster(bounds, 0x10000);
+    raster.MoveTo(x(0), Fixed(top + y(0) + 1));
+    raster.BeginContour();
+    for (int64_t k = 0; k < w; ++k)
+        raster.LineTo(x(k), Fixed(top + y(k) - 1));
+    for (int64_t k = w - 1; k >= 0; --k)
+        raster.LineTo(x(k), Fixed(top + y(k) + 1));
+    raster.CloseContour();
+    raster.ResolveToMask(mask, bounds, Point{bounds.left, bounds.top});
+}
+
+}  // namespace quil

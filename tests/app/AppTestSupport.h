@@ -1,0 +1,107 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "platform/headless/HeadlessWindow.h"
+#include "platform/headless/HeadlessWindowSystem.h"
+
+namespace quil::testing {
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            saved_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (saved_) {
+            setenv(name_.c_str(), saved_->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+inline std::filesystem::path MakeScratchFolder(const char* stem) {
+    std::string pattern = (std::filesystem::temp_directory_path() / stem).string() + "-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        return {};
+    return pattern;
+}
+
+// Every test of the main window runs with a fresh configuration folder and
+// with fonts fixed through SYSTEMROOT (Liberation Sans as "Arial", DejaVu
+// Sans as "LastResort"), so that pictures do not depend on the machine's
+// font configuration.
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = MakeScratchFolder("harkbox-app");
+        ASSERT_FALSE(root_.empty());
+        config_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
+        std::filesystem::create_directories(root_ / "windows" / "Fonts");
+        std::filesystem::create_symlink(
+            "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+            root_ / "windows" / "Fonts" / "Arial.ttf");
+        std::filesystem::create_symlink("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                        root_ / "windows" / "Fonts" / "LastResort.ttf");
+        fonts_.emplace("SYSTEMROOT", (root_ / "windows").string());
+    }
+    void TearDown() override {
+        app_.reset();
+        fonts_.reset();
+        config_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    // Constructs and starts the application; answers Start's result.
+    int StartApp() {
+        app_ = std::make_unique<Application>("/usr/bin/harkbox");
+        return app_->Start(system_);
+    }
+    Application& app() { return *app_; }
+    HeadlessWindow& window() { return *static_cast<HeadlessWindow*>(app_->nativeWindow()); }
+
+    std::filesystem::path root_;
+    std::optional<ScopedEnv> config_;
+    std::optional<ScopedEnv> fonts_;
+    HeadlessWindowSystem system_;
+    std::unique_ptr<Application> app_;
+};
+
+// Premultiplied 0xAARRGGBB to straight RGBA bytes, as a PNG stores them.
+inline std::vector<uint8_t> ToRgba(const std::vector<uint32_t>& pixels) {
+    std::vector<uint8_t> rgba;
+    rgba.reserve(pixels.size() * 4);
+    for (uint32_t p : pixels) {
+        const uint32_t a = p >> 24;
+        const auto straight = [a](uint32_t c) {
+            return a == 0 ? uint8_t{0} : uint8_t(std::min<uint32_t>(255, (c * 255 + a / 2) / a));
+        };
+        rgba.push_back(straight(p >> 16 & 0xFF));
+        rgba.push_back(straight(p >> 8 & 0xFF));
+        rgba.push_back(straight(p & 0xFF));
+        rgba.push_back(uint8_t(a));
+    }
+    return rgba;
+}
+
+}  // namespace quil::testing

@@ -1,0 +1,150 @@
+// The waveform band: trigger search, the band's shape for silence and for
+// a sine, and a pass of the application's ticker.
+#include "app/WaveformTicker.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "AppTestSupport.h"
+
+namespace quil {
+namespace {
+
+Mask MaskOf(int32_t w, int32_t h) {
+    Mask mask;
+    EXPECT_TRUE(mask.SetBounds(Rect{0, 0, w, h}));
+    mask.Fill(0x55);
+    return mask;
+}
+
+// Coverage sum and centre of a column, in pixels.
+void Column(const Mask& mask, int32_t x, double& sum, double& centre) {
+    sum = 0;
+    double moment = 0;
+    for (int32_t y = 0; y < mask.bounds().bottom; ++y) {
+        sum += *mask.At(x, y) / 255.0;
+        moment += *mask.At(x, y) / 255.0 * (y + 0.5);
+    }
+    centre = sum > 0 ? moment / sum : -1;
+}
+
+TEST(WaveformTickerTest, TriggerIsTheFirstRisingZeroCrossing) {
+    std::vector<float> s(60, 0.5f);
+    EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), 50u);  // none: 50
+    s[9] = -0.1f;
+    s[10] = 0.0f;  // reaching zero counts as rising
+    s[30] = -0.2f;
+    EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), 10u);
+    s.assign(60, -0.5f);
+    s[0] = 0.5f;   // a first sample has no predecessor
+    s[55] = 0.5f;  // beyond the search
+    EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), 50u);
+    s[49] = 0.25f;
+    EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), 49u);
+}
+
+TEST(WaveformTickerTest, SilenceDrawsAFlatTwoPixelBand) {
+    Mask mask = MaskOf(127, 40);
+    WaveformTicker::DrawBand(mask, std::vector<float>(177, 0.0f));
+    // y = 18.5: the band runs from 17.5 to 19.5. The rasteriser gives a
+    // cell that no edge crosses all or nothing, so the half-covered rows
+    // above and below come out full inside the band.
+    for (int32_t x = 0; x < 126; ++x) {
+        double sum = 0;
+        double centre = 0;
+        Column(mask, x, sum, centre);
+        EXPECT_GE(sum, 1.9) << x;
+        EXPECT_LE(sum, 3.0) << x;
+        EXPECT_NEAR(centre, 18.5, 0.1) << x;
+    }
+    // The band ends at the last sample's column.
+    double sum = 0;
+    double centre = 0;
+    Column(mask, 126, sum, centre);
+    EXPECT_EQ(sum, 0.0);
+    for (int32_t y = 0; y < 40; ++y) {
+        if (y < 17 || y > 19) {
+            EXPECT_EQ(*mask.At(50, y), 0) << y;
+        }
+    }
+}
+
+TEST(WaveformTickerTest, TheBandFollowsTheSamplesFromTheTrigger) {
+    const int32_t w = 227;
+    std::vector<float> s(w + 50);
+    // Positive for the first 20 samples, then a sine that starts rising at
+    // index 20.
+    for (size_t k = 0; k < s.size(); ++k)
+        s[k] = k < 20 ? 0.3f : 0.9f * float(std::sin((double(k) - 20.0) * 0.05));
+    s[19] = -0.01f;
+    Mask mask = MaskOf(w, 40);
+    WaveformTicker::DrawBand(mask, s);
+    for (int32_t x = 0; x < w - 1; x += 5) {
+        // The band's centre is the sample's height, averaged over the pixel
+        // (within the all-or-nothing cells of the rasteriser).
+        const double y0 = (1.0 - s[20 + x]) * 18.5;
+        const double y1 = (1.0 - s[20 + x + 1]) * 18.5;
+        double sum = 0;
+        double centre = 0;
+        Column(mask, x, sum, centre);
+        EXPECT_NEAR(centre, (y0 + y1) / 2, 0.6) << x;
+    }
+}
+
+TEST(WaveformTickerTest, AFailedFetchShowsSilence) {
+    std::vector<float> s(10, 0.7f);
+    WaveformTicker::FetchSamples(
+        [](int32_t, float* out, int32_t) {
+            out[0] = 1.0f;
+            return -1;
+        },
+        s);
+    EXPECT_EQ(s, std::vector<float>(10, 0.0f));
+    s.assign(10, 0.7f);
+    WaveformTicker::FetchSamples({}, s);
+    EXPECT_EQ(s, std::vector<float>(10, 0.0f));
+    int32_t asked = 0;
+    int32_t step = 0;
+    WaveformTicker::FetchSamples(
+        [&](int32_t count, float* out, int32_t st) {
+            asked = count;
+            step = st;
+            out[3] = 0.5f;
+            return 0;
+        },
+        s);
+    EXPECT_EQ(asked, 10);
+    EXPECT_EQ(step, 4);
+    EXPECT_EQ(s[3], 0.5f);
+}
+
+using testing::AppTest;
+
+TEST_F(AppTest, APassDrawsTheFetchedSamplesIntoTheWaveformView) {
+    ASSERT_EQ(StartApp(), 0);
+    int32_t asked = 0;
+    app().SetWaveformSamples([&](int32_t count, float* out, int32_t) {
+        asked = count;
+        for (int32_t k = 0; k < count; ++k)
+            out[k] = 0.9f;  // no crossing: the band lies high
+        return 0;
+    });
+    Window::LockGuard hold(app());
+    app().DrawWaveformPass();
+    EXPECT_EQ(asked, 127 + 50);
+    double sum = 0;
+    double centre = 0;
+    Column(app().waveformMask(), 60, sum, centre);
+    EXPECT_NEAR(centre, 0.1 * 18.5, 0.5);
+    // On the screen: white at opacity 63 over the body, at the band only.
+    const uint32_t band = window().ScreenPixel(40 + 60, 13 + 1);
+    const uint32_t clear = window().ScreenPixel(40 + 60, 13 + 10);
+    EXPECT_GT(band & 0xFF, clear & 0xFF);
+    // The ticker must not call into this frame once it has gone.
+    app().SetWaveformSamples({});
+}
+
+}  // namespace
+}  // namespace quil
