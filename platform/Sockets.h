@@ -53,7 +53,8 @@ int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeou
 // Bytes sent, or -1 (see LastSocketError).
 int64_t SendTo(SocketHandle socket, const uint8_t* data, size_t size, const SocketAddress& peer);
 // One datagram: its length, or -1. A datagram longer than `capacity` is
-// consumed and reported as the error DatagramTooLongError().
+// consumed and reported as the error DatagramTooLongError(); `from` names
+// its sender then too, so that callers can ignore strangers' datagrams.
 int64_t ReceiveFrom(SocketHandle socket, uint8_t* buffer, size_t capacity, SocketAddress& from);
 // Stream transfer: bytes moved (0 from ReceiveBytes when the peer closed), or -1.
 int64_t SendBytes(SocketHandle socket, const uint8_t* data, size_t size);
