@@ -6,7 +6,8 @@ int main(int argc, char** argv) {
     CLI::App app{"harkbox-tool: developer commands for Harkbox"};
     app.require_subcommand(1);
     for (auto add : {quil::tool::AddRenderTextCommand, quil::tool::AddRenderSkinCommand,
-                     quil::tool::AddFingerprintCommand, quil::tool::AddTrainCodebooksCommand})
+                     quil::tool::AddFingerprintCommand, quil::tool::AddTrainCodebooksCommand,
+                     quil::tool::AddHttpGetCommand})
         add(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
