@@ -14,6 +14,7 @@ void AddRenderTextCommand(CLI::App& app);
 void AddRenderSkinCommand(CLI::App& app);
 void AddFingerprintCommand(CLI::App& app);
 void AddTrainCodebooksCommand(CLI::App& app);
+void AddHttpGetCommand(CLI::App& app);
 void AddQueryCommand(CLI::App& app);
 
 }  // namespace quil::tool

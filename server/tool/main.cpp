@@ -7,7 +7,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     for (auto add : {quil::tool::AddRenderTextCommand, quil::tool::AddRenderSkinCommand,
                      quil::tool::AddFingerprintCommand, quil::tool::AddTrainCodebooksCommand,
-                     quil::tool::AddQueryCommand})
+                     quil::tool::AddHttpGetCommand, quil::tool::AddQueryCommand})
         add(app);
     CLI11_PARSE(app, argc, argv);
     return 0;

@@ -1,0 +1,32 @@
+#include "net/HostResolver.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/Sockets.h"
+
+namespace quil {
+
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error) {
+    HostEntry entry;
+    uint32_t address = 0;
+    if (ParseDottedAddress(text, address)) {
+        entry.addresses.push_back(address);
+        return entry;
+    }
+    int failure = LookupHostAddresses(text, entry.addresses);
+    if (failure == 0 && !entry.addresses.empty())
+        return entry;
+    // A lookup that succeeds without an IPv4 address finds no host either.
+    if (failure == 0)
+        failure = EHOSTUNREACH;
+    if (error)
+        *error = failure;
+    return std::nullopt;
+}
+
+void ReportResolveError(const std::string& text) {
+    std::fprintf(stderr, "%s: socket (hostnames) error #%d\n", text.c_str(), LastSocketError());
+}
+
+}  // namespace quil

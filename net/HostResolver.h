@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quil {
+
+// A resolved host: its IPv4 addresses in host byte order, in the
+// resolver's order, never empty. Connections use the first one.
+struct HostEntry {
+    std::vector<uint32_t> addresses;
+};
+
+// Resolves a host given as text: a dotted IPv4 address is taken as that
+// address, anything else is looked up by name. The text is used exactly as
+// given (no white space is trimmed, so a trailing line break fails). None
+// on failure, with the resolver's error number in `error` when given
+// (always above 0) and as the last socket error.
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error = nullptr);
+
+// Writes "<text>: socket (hostnames) error #<last socket error>" and a line
+// break to the standard error stream.
+void ReportResolveError(const std::string& text);
+
+}  // namespace quil

@@ -1,0 +1,177 @@
+#include "net/HttpClient.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "net/HttpResponse.h"
+#include "platform/ByteReader.h"
+
+namespace quil {
+
+namespace {
+
+const char* const kMethods[] = {"GET", "GET", "PUT"};
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds as the socket seam's milliseconds, kept within its range.
+int32_t Milliseconds(int seconds) {
+    constexpr int kLargest = std::numeric_limits<int32_t>::max() / 1000;
+    return static_cast<int32_t>(std::clamp(seconds, 0, kLargest)) * 1000;
+}
+
+// Bounds the next receive by what is left until `deadline`. 0, or an error
+// number; ETIMEDOUT once the deadline has passed, which also ends a peer that
+// keeps sending and never closes.
+int BoundReceive(SocketHandle socket, const std::optional<Clock::time_point>& deadline) {
+    if (!deadline)
+        return 0;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    if (left <= 0)
+        return ETIMEDOUT;
+    return SetReceiveTimeout(
+        socket, static_cast<int32_t>(std::min<int64_t>(left, std::numeric_limits<int32_t>::max())));
+}
+
+// Answers `result` after closing the socket; the error number is taken
+// before the close can change it.
+int Finish(SocketHandle& socket, int result) {
+    CloseSocket(socket);
+    return result;
+}
+
+}  // namespace
+
+void AppendHttpBody(HttpBodyBuffer& body, const uint8_t* data, size_t size) {
+    if (!body.storage || body.length >= body.capacity)
+        return;
+    const size_t taken = std::min(body.capacity - body.length, size);
+    if (taken > 0) {
+        std::memcpy(body.storage + body.length, data, taken);
+        body.length += taken;
+    }
+}
+
+int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port, int method,
+                    const std::string& path, const char* extraHeaders, SocketHandle& socket,
+                    int timeoutSeconds, char* request, size_t requestSize) {
+    socket = kNoSocket;
+    if (method < 0 || method > 2 || port < 0 || port > 65535 || !request || requestSize == 0)
+        return EINVAL;
+    const int usedPort = port == 0 ? 80 : port;
+    // The request is formed first, so that one too long for the buffer is
+    // refused whole: nothing is sent, not even a connection is opened.
+    const int length = std::snprintf(request, requestSize,
+                                     "%s %s HTTP/1.1\r\nHost: %s:%d\r\nConnection: close\r\n%s\r\n",
+                                     kMethods[method], path.c_str(), hostName.c_str(), usedPort,
+                                     extraHeaders ? extraHeaders : "");
+    if (length < 0)
+        return EINVAL;
+    if (static_cast<size_t>(length) >= requestSize)
+        return EMSGSIZE;
+
+    std::optional<HostEntry> resolved;
+    if (!host) {
+        int error = 0;
+        resolved = ResolveHost(hostName, &error);
+        if (!resolved)
+            return error;
+        host = &*resolved;
+    }
+    if (host->addresses.empty())
+        return EHOSTUNREACH;
+
+    socket = OpenTcpSocket();
+    if (socket == kNoSocket)
+        return LastSocketError();
+    const int32_t timeout = Milliseconds(timeoutSeconds);
+    if (timeout > 0) {
+        if (const int error = SetReceiveTimeout(socket, timeout); error != 0)
+            return error;
+        if (const int error = SetSendTimeout(socket, timeout); error != 0)
+            return error;
+    }
+    const SocketAddress peer{host->addresses.front(), static_cast<uint16_t>(usedPort)};
+    if (const int error = ConnectSocket(socket, peer, timeout); error != 0)
+        return error;
+
+    const int64_t sent =
+        SendBytes(socket, reinterpret_cast<const uint8_t*>(request), static_cast<size_t>(length));
+    if (sent < 0)
+        return LastSocketError();
+    // A short send on a blocking socket means its send time-out ran out.
+    if (sent < length)
+        return ETIMEDOUT;
+    return 0;
+}
+
+int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int method,
+              const std::string& path, const char* extraHeaders, int* status, HttpBodyBuffer& body,
+              int timeoutSeconds) {
+    std::optional<Clock::time_point> deadline;
+    if (timeoutSeconds > 0)
+        deadline = Clock::now() + std::chrono::milliseconds(Milliseconds(timeoutSeconds));
+    // A buffer without storage takes nothing; a length beyond the capacity
+    // would put the final 0 outside the storage.
+    if (!body.storage)
+        body.capacity = 0;
+    body.length = std::min(body.length, body.capacity);
+
+    SocketHandle socket = kNoSocket;
+    char request[kHttpRequestBufferSize];
+    if (const int error = HttpSendRequest(host, hostName, port, method, path, extraHeaders, socket,
+                                          timeoutSeconds, request, sizeof request);
+        error != 0) {
+        return Finish(socket, error);
+    }
+
+    uint8_t head[kHttpHeadBufferSize];
+    size_t held = 0;
+    bool peerClosed = false;
+    while (held < kHttpHeadBufferSize - 1) {
+        if (const int error = BoundReceive(socket, deadline); error != 0)
+            return Finish(socket, error);
+        const int64_t received = ReceiveBytes(socket, head + held, kHttpHeadBufferSize - 1 - held);
+        if (received < 0)
+            return Finish(socket, LastSocketError());
+        if (received == 0) {
+            peerClosed = true;
+            break;
+        }
+        held += static_cast<size_t>(received);
+    }
+    head[held] = 0;
+
+    HttpResponse response;
+    if (ParseHttpResponse(ByteReader(head, held), status != nullptr, response) != 0)
+        return Finish(socket, -1);
+    if (status)
+        *status = response.status;
+    AppendHttpBody(body, head + response.bodyStart, held - response.bodyStart);
+
+    // The head filled its buffer: the rest of the body is still to come.
+    if (!peerClosed) {
+        uint8_t chunk[4096];
+        for (;;) {
+            if (const int error = BoundReceive(socket, deadline); error != 0)
+                return Finish(socket, error);
+            const int64_t received = ReceiveBytes(socket, chunk, sizeof chunk);
+            if (received < 0)
+                return Finish(socket, LastSocketError());
+            if (received == 0)
+                break;
+            AppendHttpBody(body, chunk, static_cast<size_t>(received));
+        }
+    }
+    if (body.storage)
+        body.storage[body.length] = 0;
+    return Finish(socket, 0);
+}
+
+}  // namespace quil

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quil::test {
+
+// A scripted web host on 127.0.0.1 at an ephemeral port, serving on its own
+// thread, one connection after another. For each connection it reads the
+// request (up to its empty line, or until the client closes or two seconds
+// pass), records it, and then behaves as its mode says. Every wait is
+// bounded; the destructor stops the thread and closes every socket.
+class FakeWebHost {
+  public:
+    enum class Mode {
+        kAnswerAndClose,  // send the response, then close
+        kSilent,          // send nothing and keep the connection open
+        kAnswerAndHold,   // send the response and keep the connection open
+        kStream,          // send the response, then more bytes without end
+    };
+
+    explicit FakeWebHost(std::string response, Mode mode = Mode::kAnswerAndClose);
+    ~FakeWebHost();
+    FakeWebHost(const FakeWebHost&) = delete;
+    FakeWebHost& operator=(const FakeWebHost&) = delete;
+
+    uint16_t port() const { return port_; }
+    // The requests received so far, in order, after waiting up to five
+    // seconds for at least `count` of them.
+    std::vector<std::string> Requests(size_t count = 1);
+
+  private:
+    void Serve();
+    void Hold(int connection);
+
+    std::string response_;
+    Mode mode_;
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<std::string> requests_;
+    std::thread thread_;
+};
+
+}  // namespace quil::test
