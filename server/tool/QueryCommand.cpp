@@ -3,6 +3,7 @@
 // goodbye. Prints each step's result code and the answer's fields.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,10 @@ void Run(const QueryCommandOptions& o) {
     }
     if (std::fflush(stdout) != 0)
         Fail("cannot write to the standard output");
+    // Both results are printed as they came; the exit status tells a script
+    // that no server was reached.
+    if (handshake != 0)
+        std::exit(1);
 }
 
 }  // namespace
