@@ -5,33 +5,20 @@
 #include <string>
 
 #include "tests/net/FakeWebHost.h"
+#include "tests/net/ToolRunner.h"
 
 namespace quil {
 namespace {
 
-const std::string kTool = std::string(HARKBOX_BINARY_DIR) + "/server/tool/harkbox-tool";
-
 // Runs `harkbox-tool http-get` against 127.0.0.1; its standard output and
 // exit status.
 std::string HttpGet(uint16_t port, const std::string& path, int& status) {
-    const std::string cmd = "'" + kTool + "' http-get 127.0.0.1 " + std::to_string(port) + " '" +
-                            path + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    if (!pipe) {
-        status = -1;
-        return out;
-    }
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    status = ::pclose(pipe);
-    return out;
+    return test::RunHarkboxTool("http-get 127.0.0.1 " + std::to_string(port) + " '" + path + "'",
+                                status);
 }
 
 TEST(HttpGetTool, PrintsResultStatusAndBody) {
-    ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool;
+    ASSERT_TRUE(std::filesystem::exists(test::kHarkboxTool)) << test::kHarkboxTool;
     test::FakeWebHost host("HTTP/1.1 200 OK\r\nServer: fake\r\n\r\nid.example.org");
     int status = 0;
     EXPECT_EQ(HttpGet(host.port(), "/harkbox/harkbox-host", status),
@@ -43,7 +30,7 @@ TEST(HttpGetTool, PrintsResultStatusAndBody) {
 }
 
 TEST(HttpGetTool, FailsOnAResponseThatIsNotHttp) {
-    ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool;
+    ASSERT_TRUE(std::filesystem::exists(test::kHarkboxTool)) << test::kHarkboxTool;
     test::FakeWebHost host("SSH-2.0-OpenSSH\r\n");
     int status = 0;
     EXPECT_EQ(HttpGet(host.port(), "/", status), "result -1 status 0\n");

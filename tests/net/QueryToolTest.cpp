@@ -15,6 +15,7 @@
 #include "../fingerprint/TestSignals.h"
 #include "../server/SoundFiles.h"
 #include "FakeIdentificationServer.h"
+#include "ToolRunner.h"
 
 namespace quil {
 namespace {
@@ -23,24 +24,10 @@ using test::Bytes;
 using test::FakeIdentificationServer;
 using Replies = std::vector<FakeIdentificationServer::Reply>;
 
-const std::string kTool = std::string(HARKBOX_BINARY_DIR) + "/server/tool/harkbox-tool";
-
 // Runs `harkbox-tool query` with `arguments`; its standard output and exit
 // status.
 std::string RunQuery(const std::string& arguments, int& status) {
-    const std::string cmd = "'" + kTool + "' query " + arguments + " 2>/dev/null";
-    std::string out;
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    if (!pipe) {
-        status = -1;
-        return out;
-    }
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    status = ::pclose(pipe);
-    return out;
+    return test::RunHarkboxTool("query " + arguments, status);
 }
 
 // A scratch folder of its own, removed afterwards.
@@ -70,7 +57,7 @@ bool WaitForType(const FakeIdentificationServer& server, uint8_t type) {
 }
 
 TEST_F(QueryTool, AnswerAfterTheFirstCodePacket) {
-    ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool;
+    ASSERT_TRUE(std::filesystem::exists(test::kHarkboxTool)) << test::kHarkboxTool;
     // Half a minute of onsets, so that at full speed the analysis is still
     // running when the answer to the first code packet comes back.
     std::vector<int32_t> bursts;
