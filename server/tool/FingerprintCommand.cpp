@@ -23,8 +23,7 @@ struct FingerprintCommandOptions {
 constexpr int kWriteFailed = 1;
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "harkbox-tool fingerprint: %s\n", message.c_str());
-    throw CLI::RuntimeError(1);
+    FailCommand("fingerprint", message);
 }
 
 int PrintSegment(void* context, int32_t m, const uint8_t* codes, const double*,

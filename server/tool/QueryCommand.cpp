@@ -24,8 +24,7 @@ struct QueryCommandOptions {
 };
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "harkbox-tool query: %s\n", message.c_str());
-    throw CLI::RuntimeError(1);
+    FailCommand("query", message);
 }
 
 // ADDRESS:PORT, the address dotted or a host name (its first address).

@@ -23,8 +23,7 @@ constexpr int32_t kGap = 6;
 constexpr uint32_t kBackground = 0xFF808080;
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "harkbox-tool render-skin: %s\n", message.c_str());
-    throw CLI::RuntimeError(1);
+    FailCommand("render-skin", message);
 }
 
 // Composes `src` whole over `dst` with its top left at (x, y).

@@ -35,8 +35,7 @@ constexpr int kMaxSide = 8192;
 constexpr double kMaxSize = 4096;
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "harkbox-tool render-text: %s\n", message.c_str());
-    throw CLI::RuntimeError(1);
+    FailCommand("render-text", message);
 }
 
 // One real number, the whole of `text`.

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 // The subcommands of harkbox-tool. Each one is set up by a function that adds
 // it to the application with its options and its action; the action reports
 // failures on the standard error stream and ends with a non-zero status by
@@ -16,5 +18,9 @@ void AddFingerprintCommand(CLI::App& app);
 void AddTrainCodebooksCommand(CLI::App& app);
 void AddHttpGetCommand(CLI::App& app);
 void AddQueryCommand(CLI::App& app);
+
+// Reports "harkbox-tool <command>: <message>" on the standard error stream and
+// ends the command with status 1.
+[[noreturn]] void FailCommand(const char* command, const std::string& message);
 
 }  // namespace quil::tool

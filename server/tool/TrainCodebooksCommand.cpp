@@ -30,8 +30,7 @@ struct TrainOptions {
 };
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "harkbox-tool train-codebooks: %s\n", message.c_str());
-    throw CLI::RuntimeError(1);
+    FailCommand("train-codebooks", message);
 }
 
 // Sound files inside folders are recognised by their ending; a file named

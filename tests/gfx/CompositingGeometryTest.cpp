@@ -12,6 +12,7 @@ namespace quil {
 namespace {
 
 using gfxtest::Pixels;
+using gfxtest::RandomBounds;
 using gfxtest::RandomImage;
 using gfxtest::RandomMask;
 using gfxtest::RandomRect;
@@ -51,12 +52,8 @@ Case RandomCase(std::mt19937& rng) {
         return static_cast<int32_t>(rng() % (2 * range + 1)) - range;
     };
     Case c;
-    c.dstBounds = Rect{coord(20), coord(20), 0, 0};
-    c.dstBounds.right = c.dstBounds.left + 1 + static_cast<int32_t>(rng() % 17);
-    c.dstBounds.bottom = c.dstBounds.top + 1 + static_cast<int32_t>(rng() % 13);
-    c.srcBounds = Rect{coord(20), coord(20), 0, 0};
-    c.srcBounds.right = c.srcBounds.left + 1 + static_cast<int32_t>(rng() % 13);
-    c.srcBounds.bottom = c.srcBounds.top + 1 + static_cast<int32_t>(rng() % 11);
+    c.dstBounds = RandomBounds(rng, 20, 17, 13);
+    c.srcBounds = RandomBounds(rng, 20, 13, 11);
     c.dstRect = RandomRect(rng, c.dstBounds);
     c.srcRect = RandomRect(rng, c.srcBounds);
     c.dstAnchor = Point{coord(30), coord(30)};

@@ -22,6 +22,17 @@ inline uint32_t RandomPremultiplied(std::mt19937& rng) {
     return a << 24 | r << 16 | g << 8 | b;
 }
 
+// A non-empty rectangle whose top-left corner lies within +-originRange of
+// (0, 0), at most maxWidth x maxHeight pixels.
+inline Rect RandomBounds(std::mt19937& rng, int32_t originRange, uint32_t maxWidth,
+                         uint32_t maxHeight) {
+    auto coord = [&] { return static_cast<int32_t>(rng() % (2 * originRange + 1)) - originRange; };
+    Rect r{coord(), coord(), 0, 0};
+    r.right = r.left + 1 + static_cast<int32_t>(rng() % maxWidth);
+    r.bottom = r.top + 1 + static_cast<int32_t>(rng() % maxHeight);
+    return r;
+}
+
 inline uint8_t RandomCoverage(std::mt19937& rng) {
     static const uint8_t kEdges[] = {0, 1, 254, 255};
     return rng() % 3 == 0 ? kEdges[rng() % 4] : static_cast<uint8_t>(rng());

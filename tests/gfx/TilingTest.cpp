@@ -11,6 +11,7 @@ namespace {
 
 using gfxtest::FloorMod;
 using gfxtest::Pixels;
+using gfxtest::RandomBounds;
 using gfxtest::RandomImage;
 using gfxtest::RandomMask;
 using gfxtest::RandomRect;
@@ -52,12 +53,8 @@ TileCase RandomSetup(std::mt19937& rng) {
         return static_cast<int32_t>(rng() % (2 * range + 1)) - range;
     };
     TileCase s;
-    s.dstBounds = Rect{coord(30), coord(30), 0, 0};
-    s.dstBounds.right = s.dstBounds.left + 1 + static_cast<int32_t>(rng() % 40);
-    s.dstBounds.bottom = s.dstBounds.top + 1 + static_cast<int32_t>(rng() % 20);
-    s.srcBounds = Rect{coord(10), coord(10), 0, 0};
-    s.srcBounds.right = s.srcBounds.left + 1 + static_cast<int32_t>(rng() % 8);
-    s.srcBounds.bottom = s.srcBounds.top + 1 + static_cast<int32_t>(rng() % 8);
+    s.dstBounds = RandomBounds(rng, 30, 40, 20);
+    s.srcBounds = RandomBounds(rng, 10, 8, 8);
     switch (rng() % 4) {
         case 0:  // one column, as the window's middle stretch
             s.tile =
