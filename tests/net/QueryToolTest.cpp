@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../fingerprint/TestSignals.h"
-#include "../server/SoundFiles.h"
+#include "tests/audiofile/SoundFiles.h"
 #include "FakeIdentificationServer.h"
 #include "ToolRunner.h"
 

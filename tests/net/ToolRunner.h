@@ -7,7 +7,7 @@ namespace quil::test {
 
 // The built harkbox-tool.
 inline const std::string kHarkboxTool =
-    std::string(HARKBOX_BINARY_DIR) + "/server/tool/harkbox-tool";
+    std::string(HARKBOX_BINARY_DIR) + "/tools/harkbox-tool/harkbox-tool";
 
 // Runs harkbox-tool with `arguments` (already quoted for the shell); answers
 // its standard output and sets `status` to its wait status (-1 when it could

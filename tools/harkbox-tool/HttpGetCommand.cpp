@@ -6,7 +6,7 @@
 
 #include "net/HttpClient.h"
 #include "net/WebHost.h"
-#include "server/tool/ToolCommands.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 namespace quil::tool {
 

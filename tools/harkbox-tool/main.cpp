@@ -1,6 +1,6 @@
 // harkbox-tool: developer commands around the program's graphics, data and
 // fingerprints.
-#include "server/tool/ToolCommands.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"harkbox-tool: developer commands for Harkbox"};

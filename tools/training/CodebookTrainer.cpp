@@ -1,4 +1,4 @@
-#include "server/training/CodebookTrainer.h"
+#include "tools/training/CodebookTrainer.h"
 
 #include <algorithm>
 #include <bit>

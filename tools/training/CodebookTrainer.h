@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fingerprint/SegmentAnalysis.h"
-#include "server/training/KMeans.h"
+#include "tools/training/KMeans.h"
 
 namespace quil {
 

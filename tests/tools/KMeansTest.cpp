@@ -1,4 +1,4 @@
-#include "server/training/KMeans.h"
+#include "tools/training/KMeans.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/audiofile/FileSampleSource.h"
+#include "audiofile/FileSampleSource.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "tests/server/SoundFiles.h"
+#include "tests/audiofile/SoundFiles.h"
 
 namespace quil {
 namespace {

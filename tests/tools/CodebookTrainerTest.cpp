@@ -1,4 +1,4 @@
-#include "server/training/CodebookTrainer.h"
+#include "tools/training/CodebookTrainer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/server/SoundFiles.h"
+#include "tests/audiofile/SoundFiles.h"
 
 namespace quil {
 namespace {

@@ -1,4 +1,4 @@
-#include "server/tool/PngFile.h"
+#include "tools/harkbox-tool/PngFile.h"
 
 #include <stb/stb_image_write.h>
 

@@ -1,4 +1,4 @@
-#include "server/tool/ToolCommands.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 #include <cstdio>
 

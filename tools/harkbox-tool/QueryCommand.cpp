@@ -10,8 +10,8 @@
 
 #include "net/QueryClient.h"
 #include "platform/Sockets.h"
-#include "server/audiofile/FileSampleSource.h"
-#include "server/tool/ToolCommands.h"
+#include "audiofile/FileSampleSource.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 namespace quil::tool {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "fingerprint/SegmentAnalysis.h"
-#include "server/audiofile/FileSampleSource.h"
-#include "server/tool/ToolCommands.h"
-#include "server/training/CodebookTrainer.h"
+#include "audiofile/FileSampleSource.h"
+#include "tools/harkbox-tool/ToolCommands.h"
+#include "tools/training/CodebookTrainer.h"
 
 namespace quil::tool {
 

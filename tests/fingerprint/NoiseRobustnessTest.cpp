@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fingerprint/SegmentAnalysis.h"
-#include "server/audiofile/FileSampleSource.h"
+#include "audiofile/FileSampleSource.h"
 
 namespace quil {
 namespace {

@@ -8,8 +8,8 @@
 #include "data/SkinArtworkData.h"
 #include "gfx/Compositing.h"
 #include "gfx/Skin.h"
-#include "server/tool/PngFile.h"
-#include "server/tool/ToolCommands.h"
+#include "tools/harkbox-tool/PngFile.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 namespace quil::tool {
 

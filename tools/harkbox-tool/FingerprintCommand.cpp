@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fingerprint/Fingerprint.h"
-#include "server/audiofile/FileSampleSource.h"
-#include "server/tool/ToolCommands.h"
+#include "audiofile/FileSampleSource.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 namespace quil::tool {
 

@@ -1,4 +1,4 @@
-#include "server/audiofile/FileSampleSource.h"
+#include "audiofile/FileSampleSource.h"
 
 #include <sndfile.h>
 #include <soxr.h>

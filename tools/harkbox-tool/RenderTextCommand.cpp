@@ -11,8 +11,8 @@
 #include "gfx/Mask.h"
 #include "gfx/RenderText.h"
 #include "gfx/TrueTypeFont.h"
-#include "server/tool/PngFile.h"
-#include "server/tool/ToolCommands.h"
+#include "tools/harkbox-tool/PngFile.h"
+#include "tools/harkbox-tool/ToolCommands.h"
 
 namespace quil::tool {
 
