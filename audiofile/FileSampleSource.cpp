@@ -38,6 +38,8 @@ void FileSampleSource::Close() {
     fileRate_ = 0;
     fileChannels_ = 0;
     totalLength_ = 0;
+    title_.clear();
+    artist_.clear();
     delivered_ = 0;
     decodedFrames_ = 0;
     produced_ = 0;
@@ -86,6 +88,10 @@ int FileSampleSource::Open(const std::string& path) {
     // Integer formats come as floats scaled to +-1.
     sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     file_ = file;
+    const char* title = sf_get_string(file, SF_STR_TITLE);
+    const char* artist = sf_get_string(file, SF_STR_ARTIST);
+    title_ = title ? title : "";
+    artist_ = artist ? artist : "";
     fileRate_ = info.samplerate;
     fileChannels_ = info.channels;
     // A stream of unknown length reports the largest count; it has no total.

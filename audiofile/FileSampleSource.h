@@ -68,6 +68,11 @@ class FileSampleSource : public SampleSource {
     int FileRate() const { return fileRate_; }
     int FileChannels() const { return fileChannels_; }
 
+    // The file's title and artist tags as libsndfile reads them (UTF-8 as
+    // stored); empty when the file has none or nothing is open.
+    const std::string& Title() const { return title_; }
+    const std::string& Artist() const { return artist_; }
+
     // Why the last Open or Read failed; empty after a success.
     const std::string& ErrorText() const { return error_; }
 
@@ -102,6 +107,8 @@ class FileSampleSource : public SampleSource {
     bool realTime_ = false;
     bool clockStarted_ = false;
     std::chrono::steady_clock::time_point start_;
+    std::string title_;
+    std::string artist_;
     std::string error_;
 };
 

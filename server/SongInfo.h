@@ -12,6 +12,7 @@ struct SongInfo {
     std::string artist;       // UTF-8, from the tags or the folder; may be empty
     double seconds = 0;       // duration of the recording
     std::string contentHash;  // SHA-256 of the file's bytes, lower-case hex
+    std::string path;         // where the file was when it was indexed
 };
 
 }  // namespace quil

@@ -1,0 +1,232 @@
+#include "server/MatchSession.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "fingerprint/AnalysisConstants.h"
+
+namespace quil {
+
+namespace {
+
+constexpr uint8_t kAbsent = 255;
+// A pair key this common says little and costs much: such lookups are
+// skipped (the segment still counts for contenders found otherwise).
+constexpr size_t kMaxPostings = 8192;
+// Rows that must agree along two alignments for two songs to be taken as
+// the same recording, as a share of the rows compared.
+constexpr double kDuplicateShare = 0.5;
+
+}  // namespace
+
+MatchSession::MatchSession(const Matcher& matcher)
+    : matcher_(matcher),
+      index_(matcher.index()),
+      logFrames_(std::log(static_cast<double>(std::max<size_t>(index_.songFrames(), 1)))) {}
+
+int64_t MatchSession::Unwrap(uint16_t frame) {
+    // Clients send the low 16 bits of their hop counter; segments arrive
+    // roughly in order, so the nearest value to the last one is meant.
+    if (!haveFrame_) {
+        haveFrame_ = true;
+        lastFrame_ = frame;
+        return lastFrame_;
+    }
+    int64_t step = static_cast<int64_t>(frame) - (lastFrame_ & 0xFFFF);
+    if (step > 32768)
+        step -= 65536;
+    else if (step < -32768)
+        step += 65536;
+    lastFrame_ += step;
+    return lastFrame_;
+}
+
+double MatchSession::SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const {
+    SegmentCodes codes;
+    if (!index_.CodesAt(globalFrame, codes))
+        return -1e9;
+    double score = 0;
+    for (int32_t row = 0; row < 4; ++row) {
+        const uint8_t code = codes.rows[row];
+        score += matcher_.RowScore(segment.rank[row][code], row, code);
+    }
+    return score;
+}
+
+double MatchSession::RawScore(const SegmentRanks& segment, int64_t offset) const {
+    const int32_t tolerance = matcher_.settings().tolerance;
+    double best = -1e9;
+    for (int32_t t = -tolerance; t <= tolerance; ++t)
+        best = std::max(best, SegmentScore(segment, segment.frame + offset + t));
+    return best;
+}
+
+double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
+    const MatcherSettings& settings = matcher_.settings();
+    if (raw <= settings.segmentBias)
+        return 0;
+    const int32_t bin = std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1);
+    const double surprise =
+        logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
+    return std::clamp(std::min(raw, surprise) - settings.segmentBias, 0.0, settings.segmentCap);
+}
+
+void MatchSession::Promote(int64_t offset) {
+    const int32_t tolerance = matcher_.settings().tolerance;
+    for (int64_t d = -tolerance; d <= tolerance; ++d)
+        cells_[offset + d].promoted = true;
+    // The song is the one at the alignment of the newest segment.
+    const int32_t song = index_.SongAt(segments_.back()->frame + offset);
+    if (song < 0)
+        return;
+    MatchCandidate candidate{song, offset, 0};
+    for (const auto& segment : segments_)
+        candidate.score += Contribution(*segment, offset);
+    contenders_.push_back(candidate);
+}
+
+std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
+    if (decided_ || query.candidates < 1 || !query.codes)
+        return std::nullopt;
+    const MatcherSettings& settings = matcher_.settings();
+    const int32_t m = query.candidates;
+
+    auto segment = std::make_unique<SegmentRanks>();
+    segment->frame = Unwrap(query.startFrame);
+    std::memset(segment->rank, kAbsent, sizeof(segment->rank));
+    const int32_t lookups = std::min(m, settings.lookupRanks);
+    for (int32_t row = 0; row < 4; ++row) {
+        const uint8_t* candidates = query.codes + static_cast<size_t>(row) * static_cast<size_t>(m);
+        for (int32_t j = 0; j < m; ++j) {
+            uint8_t& rank = segment->rank[row][candidates[j]];
+            if (rank == kAbsent)
+                rank = static_cast<uint8_t>(std::min(j, settings.candidates));
+        }
+        for (int32_t j = 0; j < lookups; ++j)
+            segment->top[row][j] = candidates[j];
+    }
+
+    SegmentRanks& current = *segment;
+    std::vector<int64_t> offsets;
+    for (int32_t pair = 0; pair < FingerprintIndex::kPairs; ++pair) {
+        const int32_t a = FingerprintIndex::kPairRows[pair][0];
+        const int32_t b = FingerprintIndex::kPairRows[pair][1];
+        for (int32_t i = 0; i < lookups; ++i) {
+            for (int32_t j = 0; j < lookups; ++j) {
+                auto postings = index_.Postings(pair, current.top[a][i], current.top[b][j]);
+                if (postings.size() > kMaxPostings)
+                    continue;
+                for (uint32_t frame : postings)
+                    offsets.push_back(static_cast<int64_t>(frame) - current.frame);
+            }
+        }
+    }
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+
+    std::vector<double> raw(offsets.size());
+    std::memset(current.lookAlikes, 0, sizeof(current.lookAlikes));
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        raw[i] = RawScore(current, offsets[i]);
+        if (raw[i] >= 0)
+            ++current.lookAlikes[std::min(static_cast<int32_t>(raw[i] / kScoreStep), kScoreBins - 1)];
+    }
+    for (int32_t bin = kScoreBins - 2; bin >= 0; --bin)
+        current.lookAlikes[bin] += current.lookAlikes[bin + 1];
+
+    // Existing contenders take this segment first; promotions below score
+    // over all segments, this one included.
+    for (MatchCandidate& contender : contenders_)
+        contender.score += Contribution(current, contender.offset);
+    segments_.push_back(std::move(segment));
+    const int32_t index = static_cast<int32_t>(segments_.size()) - 1;
+
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        const int64_t offset = offsets[i];
+        const double contribution = Evidence(current, raw[i]);
+        if (contribution <= 0)
+            continue;
+        for (int64_t d = -settings.tolerance; d <= settings.tolerance; ++d) {
+            Cell& cell = cells_[offset + d];
+            if (cell.lastSegment == index)
+                continue;
+            cell.lastSegment = index;
+            cell.partial += contribution;
+            if (!cell.promoted && cell.partial >= settings.promoteScore)
+                Promote(offset + d);
+        }
+    }
+
+    if (static_cast<int32_t>(contenders_.size()) > settings.maxContenders) {
+        std::nth_element(contenders_.begin(), contenders_.begin() + settings.maxContenders,
+                         contenders_.end(), [](const MatchCandidate& x, const MatchCandidate& y) {
+                             return x.score > y.score;
+                         });
+        contenders_.resize(static_cast<size_t>(settings.maxContenders));
+    }
+    return Decide();
+}
+
+std::vector<MatchCandidate> MatchSession::Ranking() const {
+    std::vector<MatchCandidate> best;
+    for (const MatchCandidate& contender : contenders_) {
+        auto same = std::find_if(best.begin(), best.end(), [&](const MatchCandidate& c) {
+            return c.song == contender.song;
+        });
+        if (same == best.end())
+            best.push_back(contender);
+        else if (contender.score > same->score)
+            *same = contender;
+    }
+    std::sort(best.begin(), best.end(),
+              [](const MatchCandidate& x, const MatchCandidate& y) { return x.score > y.score; });
+    return best;
+}
+
+bool MatchSession::IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const {
+    const int32_t tolerance = matcher_.settings().tolerance;
+    int32_t compared = 0;
+    int32_t equal = 0;
+    for (const auto& segment : segments_) {
+        SegmentCodes mine;
+        if (!index_.CodesAt(segment->frame + leader.offset, mine))
+            continue;
+        int32_t bestEqual = 0;
+        for (int32_t t = -tolerance; t <= tolerance; ++t) {
+            SegmentCodes theirs;
+            if (!index_.CodesAt(segment->frame + other.offset + t, theirs))
+                continue;
+            int32_t same = 0;
+            for (int32_t row = 0; row < 4; ++row)
+                same += mine.rows[row] == theirs.rows[row];
+            bestEqual = std::max(bestEqual, same);
+        }
+        compared += 4;
+        equal += bestEqual;
+    }
+    return compared >= 8 && equal >= kDuplicateShare * compared;
+}
+
+std::optional<SongAnswer> MatchSession::Decide() {
+    std::vector<MatchCandidate> ranking = Ranking();
+    if (ranking.empty() || ranking[0].score < matcher_.Threshold())
+        return std::nullopt;
+    const MatchCandidate& leader = ranking[0];
+    const MatcherSettings& settings = matcher_.settings();
+    for (size_t i = 1; i < ranking.size(); ++i) {
+        if (leader.score - ranking[i].score >=
+            settings.marginBase + settings.marginShare * ranking[i].score)
+            break;
+        if (!IsDuplicate(leader, ranking[i]))
+            return std::nullopt;
+    }
+    decided_ = true;
+    SongAnswer answer;
+    answer.song = index_.song(static_cast<size_t>(leader.song));
+    const int64_t songFrame = leader.offset - index_.base(static_cast<size_t>(leader.song));
+    answer.offsetSeconds = static_cast<double>(songFrame) * kHopSize / kAnalysisRate;
+    return answer;
+}
+
+}  // namespace quil

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "server/Matcher.h"
+
+namespace quil {
+
+// One hypothesis of a session: the song plays with its frame `offset`
+// (global frame minus client frame), and its score so far.
+struct MatchCandidate {
+    int32_t song = -1;  // index in the catalogue's index
+    int64_t offset = 0;
+    double score = 0;
+};
+
+// The live decision of one session. Each segment
+// 1. looks up the catalogue frames that share a pair of its top-ranked row
+//    codes, and adds its own score to the offsets they imply (with the
+//    tolerance's neighbours);
+// 2. an offset whose partial score passes the promotion mark becomes a
+//    contender and is scored over every segment so far, and from then on
+//    over each new one: evidence from segments whose pairs missed it counts
+//    too;
+// 3. the best contender's song is named when its score passes the
+//    matcher's threshold and leads the best contender of every other song
+//    by the margin; a song whose codes along its own alignment equal the
+//    leader's (a duplicate recording) does not count as another song.
+class MatchSession : public IdentifySession {
+  public:
+    explicit MatchSession(const Matcher& matcher);
+
+    std::optional<SongAnswer> Add(const QuerySegment& segment) override;
+    int32_t segments() const override { return static_cast<int32_t>(segments_.size()); }
+
+    // The best contender of each song, best first (for measurements).
+    std::vector<MatchCandidate> Ranking() const;
+    bool decided() const { return decided_; }
+
+  private:
+    static constexpr int32_t kScoreBins = 64;
+    static constexpr double kScoreStep = 0.5;
+
+    struct SegmentRanks {
+        int64_t frame;            // client hop, unwrapped
+        uint8_t rank[4][256];     // candidate rank of each code, 255 when absent
+        uint8_t top[4][8];        // the lookup candidates per row
+        // How many looked-up offsets reach each raw score: lookAlikes[b]
+        // counts those scoring at least b x kScoreStep. A segment that many
+        // catalogue frames match as well as this one says little.
+        uint32_t lookAlikes[kScoreBins];
+    };
+    struct Cell {
+        double partial = 0;
+        int32_t lastSegment = -1;
+        bool promoted = false;
+    };
+
+    int64_t Unwrap(uint16_t frame);
+    // The segment's best raw score within the tolerance around `offset`.
+    double RawScore(const SegmentRanks& segment, int64_t offset) const;
+    // What a raw score adds to a hypothesis: the smaller of the raw score
+    // and the surprise of it among the catalogue's frames (ln of frames
+    // over look-alikes), less the bias, capped.
+    double Evidence(const SegmentRanks& segment, double raw) const;
+    double Contribution(const SegmentRanks& segment, int64_t offset) const {
+        return Evidence(segment, RawScore(segment, offset));
+    }
+    double SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const;
+    void Promote(int64_t offset);
+    bool IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const;
+    std::optional<SongAnswer> Decide();
+
+    const Matcher& matcher_;
+    const FingerprintIndex& index_;
+    double logFrames_ = 0;
+    std::vector<std::unique_ptr<SegmentRanks>> segments_;
+    std::unordered_map<int64_t, Cell> cells_;
+    std::vector<MatchCandidate> contenders_;
+    bool haveFrame_ = false;
+    int64_t lastFrame_ = 0;
+    bool decided_ = false;
+};
+
+}  // namespace quil

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quil {
+
+// The matcher's tuning. Scores are natural logarithms of likelihood
+// ratios: how much likelier a code is where the song truly plays than at a
+// random frame of the catalogue.
+struct MatcherSettings {
+    // Codeword candidates per row that clients are asked for (m).
+    int32_t candidates = 32;
+    // Candidates per row that look up pair keys: ranks below this, in both
+    // rows of a pair, fetch postings.
+    int32_t lookupRanks = 4;
+    // Hops by which a segment may sit off its song's alignment: the hop
+    // grids of client and catalogue differ by a fraction of a hop.
+    int32_t tolerance = 1;
+    // Probability that a row's true code is the client's candidate of rank
+    // k, by rank (the tail beyond the table shares kTailShare), and that it
+    // is not among the candidates at all; measured on noisy excerpts.
+    static constexpr int32_t kRankTable = 8;
+    double rankShare[kRankTable] = {0.42, 0.13, 0.07, 0.045, 0.035, 0.028, 0.022, 0.018};
+    double tailShare = 0.12;  // ranks kRankTable to m - 1, spread evenly
+    double missShare = 0.11;
+    // A row's score is capped here, so that one rare code cannot decide.
+    double rowCap = 7.0;
+    // A segment adds max(0, evidence - segmentBias) to a hypothesis, at
+    // most segmentCap: chance agreements of a row or two, and the stretches
+    // of stationary sound that many recordings share, stay below the bias.
+    double segmentBias = 8.0;
+    double segmentCap = 28.0;
+    // Partial score that promotes an offset to a full scoring.
+    double promoteScore = 2.0;
+    // The decision: the best song's score must reach
+    //   threshold + thresholdPerLogFrame x ln(catalogue frames)
+    // (a chance hit is likelier among more frames), and lead the best
+    // other song (that is not a duplicate of it) by
+    //   marginBase + marginShare x that song's score
+    // (the best of many wrong songs grows with the evidence heard, and so
+    // does its lead over the next one).
+    double threshold = 3.5;
+    double thresholdPerLogFrame = 1.0;
+    double marginBase = 5.0;
+    double marginShare = 0.5;
+    // Contenders kept per session; the weakest are dropped beyond this.
+    int32_t maxContenders = 256;
+};
+
+}  // namespace quil
