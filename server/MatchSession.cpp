@@ -11,9 +11,11 @@ namespace quil {
 namespace {
 
 constexpr uint8_t kAbsent = 255;
-// A pair key this common says little and costs much: such lookups are
-// skipped (the segment still counts for contenders found otherwise).
-constexpr size_t kMaxPostings = 8192;
+// A pair key this common says little and costs much: its frames are not
+// taken as hypotheses, and only a sample of them is scored to count the
+// segment's look-alikes.
+constexpr size_t kMaxPostings = 4096;
+constexpr size_t kLookAlikeSample = 512;
 // Rows that must agree along two alignments for two songs to be taken as
 // the same recording, as a share of the rows compared.
 constexpr double kDuplicateShare = 0.5;
@@ -23,7 +25,8 @@ constexpr double kDuplicateShare = 0.5;
 MatchSession::MatchSession(const Matcher& matcher)
     : matcher_(matcher),
       index_(matcher.index()),
-      logFrames_(std::log(static_cast<double>(std::max<size_t>(index_.songFrames(), 1)))) {}
+      logFrames_(std::log(static_cast<double>(std::max<size_t>(index_.songFrames(), 1)))),
+      bias_(matcher.settings().segmentBiasShare * logFrames_) {}
 
 int64_t MatchSession::Unwrap(uint16_t frame) {
     // Clients send the low 16 bits of their hop counter; segments arrive
@@ -64,12 +67,16 @@ double MatchSession::RawScore(const SegmentRanks& segment, int64_t offset) const
 
 double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
     const MatcherSettings& settings = matcher_.settings();
-    if (raw <= settings.segmentBias)
+    if (raw <= bias_)
         return 0;
+    // The frames of the hypothesis itself (its tolerance window) are not
+    // look-alikes; a segment that no other frame matches as well keeps its
+    // whole score.
     const int32_t bin = std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1);
-    const double surprise =
-        logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
-    return std::clamp(std::min(raw, surprise) - settings.segmentBias, 0.0, settings.segmentCap);
+    const double own = 2.0 * settings.tolerance + 1;
+    const double others = segment.lookAlikes[bin] - own;
+    const double surprise = others > 0 ? logFrames_ - std::log(others) : raw;
+    return std::clamp(std::min(raw, surprise) - bias_, 0.0, settings.segmentCap);
 }
 
 void MatchSession::Promote(int64_t offset) {
@@ -108,6 +115,12 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     }
 
     SegmentRanks& current = *segment;
+    std::memset(current.lookAlikes, 0, sizeof(current.lookAlikes));
+    auto countLookAlike = [&](double raw, uint32_t weight) {
+        if (raw >= 0)
+            current.lookAlikes[std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1)] +=
+                weight;
+    };
     std::vector<int64_t> offsets;
     for (int32_t pair = 0; pair < FingerprintIndex::kPairs; ++pair) {
         const int32_t a = FingerprintIndex::kPairRows[pair][0];
@@ -115,8 +128,13 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
         for (int32_t i = 0; i < lookups; ++i) {
             for (int32_t j = 0; j < lookups; ++j) {
                 auto postings = index_.Postings(pair, current.top[a][i], current.top[b][j]);
-                if (postings.size() > kMaxPostings)
+                if (postings.size() > kMaxPostings) {
+                    const size_t stride = postings.size() / kLookAlikeSample + 1;
+                    for (size_t k = 0; k < postings.size(); k += stride)
+                        countLookAlike(RawScore(current, postings[k] - current.frame),
+                                       static_cast<uint32_t>(stride));
                     continue;
+                }
                 for (uint32_t frame : postings)
                     offsets.push_back(static_cast<int64_t>(frame) - current.frame);
             }
@@ -126,11 +144,9 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
 
     std::vector<double> raw(offsets.size());
-    std::memset(current.lookAlikes, 0, sizeof(current.lookAlikes));
     for (size_t i = 0; i < offsets.size(); ++i) {
         raw[i] = RawScore(current, offsets[i]);
-        if (raw[i] >= 0)
-            ++current.lookAlikes[std::min(static_cast<int32_t>(raw[i] / kScoreStep), kScoreBins - 1)];
+        countLookAlike(raw[i], 1);
     }
     for (int32_t bin = kScoreBins - 2; bin >= 0; --bin)
         current.lookAlikes[bin] += current.lookAlikes[bin + 1];

@@ -48,7 +48,7 @@ class MatchSession : public IdentifySession {
         int64_t frame;            // client hop, unwrapped
         uint8_t rank[4][256];     // candidate rank of each code, 255 when absent
         uint8_t top[4][8];        // the lookup candidates per row
-        // How many looked-up offsets reach each raw score: lookAlikes[b]
+        // How many catalogue frames reach each raw score: lookAlikes[b]
         // counts those scoring at least b x kScoreStep. A segment that many
         // catalogue frames match as well as this one says little.
         uint32_t lookAlikes[kScoreBins];
@@ -77,6 +77,7 @@ class MatchSession : public IdentifySession {
     const Matcher& matcher_;
     const FingerprintIndex& index_;
     double logFrames_ = 0;
+    double bias_ = 0;
     std::vector<std::unique_ptr<SegmentRanks>> segments_;
     std::unordered_map<int64_t, Cell> cells_;
     std::vector<MatchCandidate> contenders_;

@@ -25,10 +25,13 @@ struct MatcherSettings {
     double missShare = 0.11;
     // A row's score is capped here, so that one rare code cannot decide.
     double rowCap = 7.0;
-    // A segment adds max(0, evidence - segmentBias) to a hypothesis, at
-    // most segmentCap: chance agreements of a row or two, and the stretches
-    // of stationary sound that many recordings share, stay below the bias.
-    double segmentBias = 8.0;
+    // A segment adds max(0, evidence - bias) to a hypothesis, at most
+    // segmentCap, with bias = segmentBiasShare x ln(catalogue frames): chance
+    // agreements of a row or two, and the stretches of stationary sound
+    // that many recordings share, stay below the bias. Its evidence is at
+    // most the surprise of its score among the frames, ln(frames over
+    // look-alikes), so the bias grows with the same logarithm.
+    double segmentBiasShare = 0.6;
     double segmentCap = 28.0;
     // Partial score that promotes an offset to a full scoring.
     double promoteScore = 2.0;

@@ -7,7 +7,7 @@
 #include "fingerprint/BandAnalyzer.h"
 #include "fingerprint/BandHistory.h"
 #include "fingerprint/Codebooks.h"
-#include "fingerprint/Quantiser.h"
+#include "fingerprint/NearestCodeword.h"
 
 namespace quil {
 
@@ -16,15 +16,11 @@ namespace {
 // Row r of a segment starts kRowSpacing * r hops after the segment.
 constexpr int32_t kLastRowStart = (kSegmentRows - 1) * kRowSpacing;
 
-uint8_t Nearest(const float* row, const float* codebook) {
-    uint8_t code = 0;
-    double distance = 0;
-    FindNearestCodewords(row, codebook, 1, &code, &distance);
-    return code;
-}
-
 // What one analysis works with; large, so it lives on the heap.
 struct DenseState {
+    // The fast search gives exactly the plain search's nearest codeword.
+    NearestCodeword book0{Codebook(0)};
+    NearestCodeword book1{Codebook(1)};
     float frame[kFrameSize] = {};
     BandAnalyzer analyzer;
     BandHistory history;
@@ -51,8 +47,6 @@ int AnalyseRecording(SampleSource& source, RecordingCodes& codes) {
     codes.book1.clear();
     if (source.sampleRate != kAnalysisRate)
         return -1;
-    const float* book0 = Codebook(0);
-    const float* book1 = Codebook(1);
     auto state = std::make_unique<DenseState>();
     float* newest = state->frame + (kFrameSize - kHopSize);
     if (source.TotalLength() > 0) {
@@ -89,8 +83,8 @@ int AnalyseRecording(SampleSource& source, RecordingCodes& codes) {
         const double mean = sum / kBandCount;
         for (float& value : row)
             value = static_cast<float>(value - mean);
-        codes.book0.push_back(Nearest(row, book0));
-        codes.book1.push_back(Nearest(row, book1));
+        codes.book0.push_back(state->book0.Nearest(row));
+        codes.book1.push_back(state->book1.Nearest(row));
     }
     return 0;
 }

@@ -125,7 +125,7 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
     std::string key = assignment.substr(0, equals);
     double value = std::atof(assignment.c_str() + equals + 1);
     std::map<std::string, double*> doubles = {
-        {"rowCap", &settings.rowCap},           {"segmentBias", &settings.segmentBias},
+        {"rowCap", &settings.rowCap},           {"segmentBiasShare", &settings.segmentBiasShare},
         {"segmentCap", &settings.segmentCap},   {"promoteScore", &settings.promoteScore},
         {"threshold", &settings.threshold},     {"thresholdPerLogFrame", &settings.thresholdPerLogFrame},
         {"marginBase", &settings.marginBase}, {"marginShare", &settings.marginShare},           {"tailShare", &settings.tailShare},

@@ -2,14 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
+#include <ostream>
 #include <vector>
 
+#include "ReferenceAnalysis.h"
 #include "TestSignals.h"
 
 namespace quil {
+
+// Names the path in test names and messages.
+void PrintTo(VectorInstructions instructions, std::ostream* out) {
+    *out << (instructions == VectorInstructions::kBest ? "Best" : "Baseline");
+}
+
 namespace {
 
 std::vector<FftComplex> RandomData(int32_t n, uint64_t seed) {
@@ -141,6 +151,105 @@ TEST(Fft, ForwardRealWindowsThenTransforms) {
         EXPECT_NEAR(out[k].im, -out[n - k].im, 1e-5);
     }
 }
+
+// Same bits, or both NaN: which NaN an operation returns when several meet
+// is the compiler's choice of operand order, not the transform's.
+void ExpectSameBits(const std::vector<FftComplex>& got, const std::vector<FftComplex>& want,
+                    const char* what) {
+    ASSERT_EQ(got.size(), want.size());
+    int32_t differing = 0;
+    for (size_t k = 0; k < got.size(); ++k) {
+        for (auto part : {&FftComplex::re, &FftComplex::im}) {
+            float g = got[k].*part;
+            float w = want[k].*part;
+            bool same = std::bit_cast<uint32_t>(g) == std::bit_cast<uint32_t>(w) ||
+                        (std::isnan(g) && std::isnan(w));
+            if (!same && ++differing <= 3)
+                ADD_FAILURE() << what << " n=" << got.size() << " value " << k << ": " << g
+                              << " instead of " << w;
+        }
+    }
+    EXPECT_EQ(differing, 0) << what << " n=" << got.size();
+}
+
+class FftPaths : public ::testing::TestWithParam<VectorInstructions> {};
+
+TEST_P(FftPaths, BitForBitThePlainTransformAtEverySize) {
+    for (int32_t n = 1; n <= Fft::kMaxSize; n *= 2) {
+        Fft fft(n, GetParam());
+        for (uint64_t seed : {1, 2, 3}) {
+            // Unit-sized values, and values spread over many magnitudes.
+            std::vector<FftComplex> input = RandomData(n, seed * 1000 + static_cast<uint64_t>(n));
+            if (seed == 3) {
+                for (FftComplex& value : input) {
+                    const FftComplex unit = value;
+                    value.re = std::ldexp(unit.re, static_cast<int>(unit.im * 40));
+                    value.im = std::ldexp(unit.im, static_cast<int>(unit.re * 40));
+                }
+            }
+            for (bool inverse : {false, true}) {
+                std::vector<FftComplex> got = input;
+                std::vector<FftComplex> want = input;
+                fft.Transform(got.data(), inverse);
+                test::ReferenceTransform(want.data(), n, inverse);
+                ExpectSameBits(got, want, inverse ? "inverse" : "forward");
+            }
+
+            std::vector<float> samples(static_cast<size_t>(n));
+            for (int32_t i = 0; i < n; ++i)
+                samples[i] = input[i].re;
+            std::vector<FftComplex> got(static_cast<size_t>(n));
+            fft.ForwardReal(samples.data(), got.data());
+            std::vector<FftComplex> want(static_cast<size_t>(n));
+            for (int32_t i = 0; i < n; ++i)
+                want[i] = {samples[i] * fft.Window()[i], 0.0f};
+            test::ReferenceTransform(want.data(), n, false);
+            ExpectSameBits(got, want, "real");
+        }
+    }
+}
+
+TEST_P(FftPaths, BitForBitThePlainTransformOnSpecialValues) {
+    // Sparse input, mostly zeros of either sign, where the sign of a zero
+    // result depends on the order of the operations, with subnormal and
+    // unit values among them; then single non-finite values.
+    const float special[] = {0.0f,    -0.0f, std::numeric_limits<float>::denorm_min(),
+                             -1e-40f, 1.0f,  -0.5f};
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nonFinite[] = {inf, -inf, std::numeric_limits<float>::quiet_NaN()};
+    for (int32_t n : {2, 4, 8, 16, 32, 64, 2048}) {
+        Fft fft(n, GetParam());
+        test::Noise noise(static_cast<uint64_t>(n));
+        auto pick = [&] {
+            auto index = static_cast<size_t>((noise.Next(1.0f) + 1.0f) * 10);
+            return special[index < std::size(special) ? index : index % 2];
+        };
+        std::vector<std::vector<FftComplex>> inputs;
+        for (int32_t variant = 0; variant < 4; ++variant) {
+            std::vector<FftComplex> input(static_cast<size_t>(n));
+            for (FftComplex& value : input)
+                value = {pick(), pick()};
+            if (variant > 0)
+                input[static_cast<size_t>(n / 3)].im = nonFinite[variant - 1];
+            inputs.push_back(input);
+        }
+        inputs.emplace_back(static_cast<size_t>(n), FftComplex{-0.0f, -0.0f});
+        for (const std::vector<FftComplex>& input : inputs) {
+            for (bool inverse : {false, true}) {
+                std::vector<FftComplex> got = input;
+                std::vector<FftComplex> want = input;
+                fft.Transform(got.data(), inverse);
+                test::ReferenceTransform(want.data(), n, inverse);
+                ExpectSameBits(got, want, inverse ? "inverse" : "forward");
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Instructions, FftPaths,
+                         ::testing::Values(VectorInstructions::kBest,
+                                           VectorInstructions::kBaseline),
+                         ::testing::PrintToStringParamName());
 
 TEST(Fft, UnusableSizesDoNothing) {
     for (int32_t size : {0, -8, 3, 1000, 16384}) {

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "fingerprint/AnalysisConstants.h"
+#include "fingerprint/Fingerprint.h"
+#include "server/FingerprintIndex.h"
+#include "server/Matcher.h"
+#include "server/QueryReplay.h"
+#include "server/RecordingCodes.h"
+#include "tests/server/SyntheticSongs.h"
+
+namespace quil {
+namespace {
+
+using test::SongSource;
+using test::SyntheticSong;
+
+RecordingCodes Analyse(const std::vector<float>& samples) {
+    SongSource source(samples);
+    RecordingCodes codes;
+    EXPECT_EQ(AnalyseRecording(source, codes), 0);
+    return codes;
+}
+
+// Songs 1..count of 40 s each, indexed under titles "song <seed>".
+struct Catalogue {
+    std::vector<std::vector<float>> songs;
+    std::unique_ptr<Matcher> matcher;
+};
+
+Catalogue MakeCatalogue(const std::vector<uint64_t>& seeds,
+                        const std::vector<std::vector<float>>& extra = {}) {
+    Catalogue catalogue;
+    FingerprintIndex index;
+    for (uint64_t seed : seeds)
+        catalogue.songs.push_back(SyntheticSong(40, seed));
+    for (const auto& samples : extra)
+        catalogue.songs.push_back(samples);
+    for (size_t i = 0; i < catalogue.songs.size(); ++i) {
+        SongInfo song;
+        song.id = static_cast<int64_t>(i + 1);
+        song.title = "song " + std::to_string(i + 1);
+        index.AddSong(song, Analyse(catalogue.songs[i]));
+    }
+    index.Finish();
+    catalogue.matcher = std::make_unique<Matcher>(std::move(index), MatcherSettings{});
+    return catalogue;
+}
+
+// The catalogue's segment at a hop must be, code for code, the segment a
+// client makes when its onset detector starts one there: that is what lets
+// any client segment find its twin.
+struct Twins {
+    const RecordingCodes* codes;
+    int32_t checked = 0;
+    int32_t differing = 0;
+};
+
+int CompareTwin(void* context, int32_t m, const uint8_t* codes, const double*, int32_t frame) {
+    auto* twins = static_cast<Twins*>(context);
+    const SegmentCodes dense = twins->codes->At(frame);
+    ++twins->checked;
+    for (int32_t row = 0; row < 4; ++row)
+        twins->differing += codes[row * m] != dense.rows[row];
+    return 0;
+}
+
+TEST(RecordingCodesTest, EveryClientSegmentHasAnIdenticalDenseTwin) {
+    const std::vector<float> song = SyntheticSong(30, 7);
+    const RecordingCodes codes = Analyse(song);
+    EXPECT_EQ(codes.segments(), codes.rowAverages() - 96);
+    SongSource source(song);
+    Twins twins{&codes};
+    ASSERT_EQ(ComputeFingerprint(source, &twins, CompareTwin, nullptr), 0);
+    EXPECT_GT(twins.checked, 30);
+    EXPECT_EQ(twins.differing, 0);
+}
+
+TEST(RecordingCodesTest, RefusesAnotherRate) {
+    std::vector<float> samples(44100);
+    SongSource source(samples);
+    source.sampleRate = 48000;
+    RecordingCodes codes;
+    EXPECT_EQ(AnalyseRecording(source, codes), -1);
+    EXPECT_EQ(codes.rowAverages(), 0);
+}
+
+TEST(FingerprintIndexTest, FramesSongsAndPostingsAgree) {
+    FingerprintIndex index;
+    RecordingCodes a, b, empty;
+    for (int h = 0; h < 120; ++h) {
+        a.book0.push_back(static_cast<uint8_t>(h));
+        a.book1.push_back(static_cast<uint8_t>(h + 1));
+        b.book0.push_back(7);
+        b.book1.push_back(9);
+    }
+    index.AddSong({1, "a", "", 0, "", ""}, a);
+    index.AddSong({2, "empty", "", 0, "", ""}, empty);
+    index.AddSong({3, "b", "", 0, "", ""}, b);
+    index.Finish();
+    ASSERT_EQ(index.songFrames(), 2u * 24u);
+    EXPECT_EQ(index.SongAt(index.base(0) + 23), 0);
+    EXPECT_EQ(index.SongAt(index.base(0) + 24), -1);  // the gap
+    EXPECT_EQ(index.SongAt(index.base(2)), 2);
+    EXPECT_EQ(index.SongAt(-1), -1);
+    SegmentCodes codes;
+    ASSERT_TRUE(index.CodesAt(index.base(0) + 5, codes));
+    EXPECT_EQ(codes.rows[0], 5);
+    EXPECT_EQ(codes.rows[3], 5 + 96 + 1);
+    // Pair (1, 3) of song b's frames: codes 9 and 9, every frame.
+    auto postings = index.Postings(4, 9, 9);
+    ASSERT_EQ(postings.size(), 24u);
+    EXPECT_EQ(postings.front(), index.base(2));
+    EXPECT_TRUE(std::is_sorted(postings.begin(), postings.end()));
+    EXPECT_GT(index.CodeShare(1, 9), index.CodeShare(1, 10));
+}
+
+// Excerpt start in samples, off the hop grid as a live capture would be.
+size_t At(double seconds) { return static_cast<size_t>(seconds * kAnalysisRate) + 337; }
+
+TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
+    const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16});
+    struct Case {
+        size_t song;
+        double from;
+    };
+    for (const Case& c : {Case{0, 3.0}, Case{2, 17.5}, Case{5, 25.0}}) {
+        SCOPED_TRACE(c.song);
+        SongSource excerpt(catalogue.songs[c.song], At(c.from), At(12));
+        ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
+        ASSERT_TRUE(result.answer.has_value());
+        EXPECT_EQ(result.answer->song.id, static_cast<int64_t>(c.song + 1));
+        EXPECT_NEAR(result.answer->offsetSeconds, c.from, 2.0 * kHopSize / kAnalysisRate);
+        EXPECT_LT(result.seconds, 10.0);
+    }
+    // Songs the catalogue does not hold are never named.
+    for (uint64_t seed : {21u, 22u, 23u}) {
+        const std::vector<float> stranger = SyntheticSong(40, seed);
+        SongSource excerpt(stranger, At(5), At(30));
+        EXPECT_FALSE(ReplayQuery(excerpt, *catalogue.matcher).answer.has_value()) << seed;
+    }
+}
+
+TEST(MatcherTest, NamesOneOfTwoCopiesOfTheSameRecording) {
+    // Song 3 is song 1 again, a little quieter and with a faint hiss: two
+    // releases of one recording. Either is a right answer; none is not.
+    std::vector<float> copy = SyntheticSong(40, 31);
+    std::mt19937 random(5);
+    std::normal_distribution<float> hiss(0.0f, 0.002f);
+    for (float& sample : copy)
+        sample = 0.8f * sample + hiss(random);
+    const Catalogue catalogue = MakeCatalogue({31, 32}, {copy});
+    SongSource excerpt(catalogue.songs[0], At(10), At(15));
+    ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
+    ASSERT_TRUE(result.answer.has_value());
+    EXPECT_TRUE(result.answer->song.id == 1 || result.answer->song.id == 3);
+}
+
+TEST(MatcherTest, SessionIgnoresMalformedSegmentsAndStopsAfterItsAnswer) {
+    const Catalogue catalogue = MakeCatalogue({41, 42});
+    auto session = catalogue.matcher->NewSession();
+    const uint8_t codes[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(session->Add({0, 0, codes}).has_value());
+    EXPECT_FALSE(session->Add({0, 1, nullptr}).has_value());
+    EXPECT_EQ(session->segments(), 0);
+
+    // Feed the client's segments by hand, with wrapping frame numbers: an
+    // answer comes once, later segments get none.
+    struct Feed {
+        IdentifySession* session;
+        int answers = 0;
+        int afterAnswer = 0;
+    } feed{session.get()};
+    SongSource excerpt(catalogue.songs[1], At(8), At(20));
+    FingerprintOptions options;
+    options.candidates = catalogue.matcher->candidates();
+    ComputeFingerprint(
+        excerpt, &feed,
+        [](void* context, int32_t m, const uint8_t* c, const double*, int32_t frame) {
+            auto* f = static_cast<Feed*>(context);
+            const uint16_t wrapped = static_cast<uint16_t>((frame + 65500) & 0xFFFF);
+            const bool answered = f->session->Add({wrapped, m, c}).has_value();
+            f->afterAnswer += f->answers > 0 && answered;
+            f->answers += answered;
+            return 0;
+        },
+        &options);
+    EXPECT_EQ(feed.answers, 1);
+    EXPECT_EQ(feed.afterAnswer, 0);
+}
+
+}  // namespace
+}  // namespace quil

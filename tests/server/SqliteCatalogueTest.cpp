@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "server/CatalogueLoader.h"
+#include "server/SqliteCatalogue.h"
+#include "tests/audiofile/SoundFiles.h"
+
+namespace quil {
+namespace {
+
+RecordingCodes Codes(int count, uint8_t seed) {
+    RecordingCodes codes;
+    for (int h = 0; h < count; ++h) {
+        codes.book0.push_back(static_cast<uint8_t>(seed + h));
+        codes.book1.push_back(static_cast<uint8_t>(seed * 3 + h));
+    }
+    return codes;
+}
+
+std::string FreshCatalogue(const std::string& name) {
+    const std::string path = test::ScratchPath(name);
+    std::filesystem::remove(path + "-wal");
+    std::filesystem::remove(path + "-shm");
+    return path;
+}
+
+TEST(SqliteCatalogueTest, KeepsSongsCodesAndChecksumAcrossReopening) {
+    const std::string path = FreshCatalogue("roundtrip.db");
+    {
+        SqliteCatalogue store;
+        ASSERT_EQ(store.Open(path, true), 0) << store.ErrorText();
+        EXPECT_EQ(store.CodebookChecksum(), "");
+        ASSERT_EQ(store.SetCodebookChecksum(BuildCodebookChecksum()), 0);
+        EXPECT_EQ(store.AddSong({0, "Één", "Bänd", 61.5, "aa", "/x/1.ogg"}, Codes(300, 1)), 1);
+        EXPECT_EQ(store.AddSong({0, "Two", "", 2, "bb", "/x/2.ogg"}, Codes(0, 2)), 2);
+        // The content hash is unique: the same recording is not stored twice.
+        EXPECT_LT(store.AddSong({0, "Again", "", 2, "bb", "/y/2.ogg"}, Codes(5, 3)), 0);
+    }
+    SqliteCatalogue store;
+    ASSERT_EQ(store.Open(path, false), 0) << store.ErrorText();
+    EXPECT_TRUE(store.HasContent("aa"));
+    EXPECT_FALSE(store.HasContent("cc"));
+    std::vector<std::pair<SongInfo, RecordingCodes>> read;
+    ASSERT_EQ(store.ForEachSong([&](const SongInfo& song, const RecordingCodes& codes) {
+        read.emplace_back(song, codes);
+        return true;
+    }),
+              0);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].first.title, "Één");
+    EXPECT_EQ(read[0].first.artist, "Bänd");
+    EXPECT_DOUBLE_EQ(read[0].first.seconds, 61.5);
+    EXPECT_EQ(read[0].first.path, "/x/1.ogg");
+    EXPECT_EQ(read[0].second.book0, Codes(300, 1).book0);
+    EXPECT_EQ(read[0].second.book1, Codes(300, 1).book1);
+    EXPECT_EQ(read[1].second.rowAverages(), 0);
+
+    FingerprintIndex index;
+    std::string error;
+    ASSERT_EQ(LoadIndex(store, index, error), 0) << error;
+    EXPECT_EQ(index.songCount(), 2u);
+    EXPECT_EQ(index.songFrames(), 300u - 96u);
+}
+
+TEST(SqliteCatalogueTest, RefusesWhatIsNotACatalogueOrWasMadeWithOtherCodebooks) {
+    SqliteCatalogue store;
+    EXPECT_EQ(store.Open(FreshCatalogue("missing.db"), false), SqliteCatalogue::kOpenFailed);
+    EXPECT_NE(store.ErrorText().find("no catalogue"), std::string::npos);
+
+    const std::string text = FreshCatalogue("text.db");
+    std::ofstream(text) << "this is not a database, just some text that is long enough\n";
+    EXPECT_EQ(store.Open(text, false), SqliteCatalogue::kOpenFailed);
+
+    const std::string other = FreshCatalogue("other.db");
+    ASSERT_EQ(store.Open(other, true), 0);
+    ASSERT_EQ(store.SetCodebookChecksum("0123456789abcdef"), 0);
+    FingerprintIndex index;
+    std::string error;
+    EXPECT_EQ(LoadIndex(store, index, error), -1);
+    EXPECT_NE(error.find("other codebooks"), std::string::npos);
+}
+
+TEST(SqliteCatalogueTest, ReportsDamagedCodesInsteadOfReadingPastThem) {
+    const std::string path = FreshCatalogue("damaged.db");
+    SqliteCatalogue store;
+    ASSERT_EQ(store.Open(path, true), 0);
+    ASSERT_EQ(store.AddSong({0, "Song", "", 1, "aa", "a"}, Codes(200, 1)), 1);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE songs SET row_averages = 5000", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(store.ForEachSong([](const SongInfo&, const RecordingCodes&) { return true; }),
+              SqliteCatalogue::kDamaged);
+}
+
+}  // namespace
+}  // namespace quil
