@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -148,8 +149,8 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
     }
     song.id = id;
     char seconds[32];
-    std::snprintf(seconds, sizeof(seconds), "%d:%02d", static_cast<int>(song.seconds) / 60,
-                  static_cast<int>(song.seconds) % 60);
+    const long long whole = std::llround(song.seconds);
+    std::snprintf(seconds, sizeof(seconds), "%lld:%02lld", whole / 60, whole % 60);
     finish(Outcome::kAdded, "#" + std::to_string(id) + " " + song.title + " / " + song.artist +
                                 " (" + seconds + ")");
 }

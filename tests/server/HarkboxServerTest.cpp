@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "net/HttpClient.h"
+#include "net/QueryClient.h"
+#include "server/SqliteCatalogue.h"
+#include "tests/audiofile/SoundFiles.h"
+#include "tests/server/ServerProcess.h"
+#include "tests/server/SyntheticSongs.h"
+
+namespace quil {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunServer;
+using test::ServerProcess;
+
+constexpr int kRate = 44100;
+
+std::string WriteSong(const fs::path& path, uint64_t seed, double seconds, double from = 0) {
+    std::vector<float> song = test::SyntheticSong(from + seconds, seed);
+    song.erase(song.begin(), song.begin() + static_cast<std::ptrdiff_t>(from * kRate) + 123);
+    fs::create_directories(path.parent_path());
+    EXPECT_TRUE(test::WriteSound(path.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, song));
+    return path.string();
+}
+
+// A library of four songs by "Test Band" (the folder names the artist, the
+// file the title), written once for the whole suite.
+class HarkboxServerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = fs::path(HARKBOX_BINARY_DIR) / "tests" / "server" / "program";
+        fs::remove_all(root_);
+        for (int i = 1; i <= 4; ++i)
+            WriteSong(root_ / "Test Band" / ("song-" + std::to_string(i) + ".wav"),
+                      static_cast<uint64_t>(100 + i), 30);
+    }
+    static std::string Library() { return (root_ / "Test Band").string(); }
+    static std::string Scratch(const std::string& name) {
+        fs::remove(root_ / name);
+        return (root_ / name).string();
+    }
+
+    static fs::path root_;
+};
+
+fs::path HarkboxServerTest::root_;
+
+int Count(const std::string& text, const std::string& word) {
+    int count = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(HarkboxServerTest, IndexesOnceIdentifiesExcerptsAndReportsItsSize) {
+    const std::string catalogue = Scratch("library.db");
+    const std::string broken = Scratch("broken.wav");
+    std::ofstream(broken) << "RIFF....WAVEfmt but nothing a decoder can use";
+    std::string out, err;
+    EXPECT_EQ(RunServer({"index", "--catalogue", catalogue, Library(), broken}, &out, &err), 0)
+        << err;
+    EXPECT_EQ(Count(out, "\tadded\t"), 4) << out;
+    EXPECT_EQ(Count(out, "\tfailed\t"), 1) << out;
+    EXPECT_NE(out.find("song-2 / Test Band (0:30)"), std::string::npos) << out;
+    EXPECT_EQ(RunServer({"index", "--catalogue", catalogue, Library()}, &out), 0);
+    EXPECT_EQ(Count(out, "\tskipped\t"), 4) << out;
+
+    const std::string excerpt = WriteSong(root_ / "excerpt.wav", 102, 12, 9.5);
+    const std::string stranger = WriteSong(root_ / "stranger.wav", 999, 20);
+    ASSERT_EQ(RunServer({"identify", "--catalogue", catalogue, excerpt, stranger}, &out), 0);
+    EXPECT_TRUE(std::regex_search(out, std::regex("excerpt.wav\tmatch\tsong-2\tTest Band\t[0-9.]+\n")))
+        << out;
+    EXPECT_NE(out.find("stranger.wav\tno match\n"), std::string::npos) << out;
+
+    ASSERT_EQ(RunServer({"stats", "--catalogue", catalogue}, &out), 0);
+    EXPECT_NE(out.find("songs\t4\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("hours\t0.03\n"), std::string::npos) << out;
+}
+
+TEST_F(HarkboxServerTest, IndexingKilledMidwayResumesWhereItStopped) {
+    const std::string catalogue = Scratch("resumed.db");
+    {
+        ServerProcess index({"index", "--threads", "1", "--catalogue", catalogue, Library()});
+        ASSERT_TRUE(index.WaitFor("\tadded\t")) << index.err;
+        index.Signal(SIGKILL);
+        index.Wait();
+    }
+    std::string out;
+    ASSERT_EQ(RunServer({"index", "--catalogue", catalogue, Library()}, &out), 0);
+    EXPECT_GE(Count(out, "\tskipped\t"), 1) << out;
+    EXPECT_EQ(Count(out, "\tskipped\t") + Count(out, "\tadded\t"), 4) << out;
+    ASSERT_EQ(RunServer({"stats", "--catalogue", catalogue}, &out), 0);
+    EXPECT_NE(out.find("songs\t4\n"), std::string::npos) << out;
+}
+
+TEST_F(HarkboxServerTest, RefusesBadUseWithOneLineAndStatusTwo) {
+    const std::string foreign = Scratch("foreign.db");
+    {
+        SqliteCatalogue store;
+        ASSERT_EQ(store.Open(foreign, true), 0);
+        ASSERT_EQ(store.SetCodebookChecksum("made-with-other-codebooks"), 0);
+    }
+    const std::string missing = Scratch("missing.db");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"dance"},
+        {"identify", "--catalogue", missing, Library()},
+        {"stats", "--catalogue", missing},
+        {"stats", "--catalogue", foreign},
+        {"serve", "--catalogue", foreign},
+        {"index", "--catalogue", foreign, Library()},
+        {"serve", "--catalogue", missing, "--udp-port", "70000"},
+        {"identify", "--catalogue", missing, "--seconds", "-3", Library()},
+    };
+    for (const auto& arguments : cases) {
+        std::string err;
+        EXPECT_EQ(RunServer(arguments, nullptr, &err), 2) << err;
+        EXPECT_EQ(Count(err, "\n"), 1) << err;
+    }
+    std::string out;
+    EXPECT_EQ(RunServer({"serve", "--help"}, &out), 0);
+    EXPECT_NE(out.find("--max-sessions"), std::string::npos);
+}
+
+// A song from memory at a few hundred times real time: slow enough for the
+// server's answer to arrive while the client still analyses.
+class PacedSong : public test::SongSource {
+  public:
+    using SongSource::SongSource;
+    int Read(int32_t count, float* out) override {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        return SongSource::Read(count, out);
+    }
+};
+
+TEST_F(HarkboxServerTest, ServesTheHostLookupAndAnswersAQueryUntilTerminated) {
+    const std::string catalogue = Scratch("served.db");
+    ASSERT_EQ(RunServer({"index", "--catalogue", catalogue, Library()}), 0);
+    ServerProcess serve({"serve", "--catalogue", catalogue, "--address", "127.0.0.1",
+                         "--udp-port", "0", "--http-port", "0"});
+    ASSERT_TRUE(serve.WaitFor("web host on", true)) << serve.err;
+    std::smatch ports;
+    ASSERT_TRUE(std::regex_search(serve.err, ports,
+                                  std::regex("UDP 127.0.0.1:([0-9]+), web host on "
+                                             "http://127.0.0.1:([0-9]+)/")))
+        << serve.err;
+
+    uint8_t storage[64] = {};
+    HttpBodyBuffer body{0, storage, 63};
+    int status = 0;
+    ASSERT_EQ(HttpFetch(nullptr, "127.0.0.1", std::stoi(ports[2]), 1, "/harkbox/harkbox-host",
+                        nullptr, &status, body, 5),
+              0);
+    EXPECT_EQ(status, 200);
+    EXPECT_STREQ(reinterpret_cast<char*>(storage), "127.0.0.1");
+
+    const std::vector<float> song = test::SyntheticSong(30, 103);
+    PacedSong excerpt(song, 7 * kRate + 555, 15 * kRate);
+    QueryClient query;
+    ASSERT_EQ(query.Handshake(0x7F000001, static_cast<uint16_t>(std::stoi(ports[1]))), 0);
+    EXPECT_EQ(query.RunQuery(excerpt), QueryClient::kAnswered);
+    query.Close();
+    EXPECT_EQ(query.Field(2), "song-3");
+    EXPECT_EQ(query.Field(3), "Test Band");
+
+    ASSERT_TRUE(serve.WaitFor("answer: song-3 / Test Band")) << serve.out;
+    serve.Signal(SIGTERM);
+    EXPECT_EQ(serve.Wait(10), 0);
+    EXPECT_NE(serve.out.find("sessions 1, answers 1, refusals 0, expiries 0"), std::string::npos)
+        << serve.out;
+}
+
+}  // namespace
+}  // namespace quil
