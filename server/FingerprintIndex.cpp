@@ -88,7 +88,8 @@ std::span<const uint32_t> FingerprintIndex::Postings(int32_t pair, uint8_t first
 
 size_t FingerprintIndex::MemoryBytes() const {
     size_t bytes = codes_.capacity() * sizeof(SegmentCodes) + valid_.capacity() +
-                   keyStart_.capacity() * sizeof(uint32_t) + postings_.capacity() * sizeof(uint32_t) +
+                   keyStart_.capacity() * sizeof(uint32_t) +
+                   postings_.capacity() * sizeof(uint32_t) +
                    (bases_.capacity() + ends_.capacity()) * sizeof(uint32_t);
     for (const SongInfo& song : songs_)
         bytes += sizeof(SongInfo) + song.title.capacity() + song.artist.capacity() +

@@ -31,8 +31,7 @@ class FingerprintIndex {
     static constexpr int32_t kKeys = kPairs * 256 * 256;
     static constexpr uint32_t kGap = 8;
     // The rows of each pair, in key order.
-    static constexpr int8_t kPairRows[kPairs][2] = {{0, 1}, {0, 2}, {0, 3},
-                                                    {1, 2}, {1, 3}, {2, 3}};
+    static constexpr int8_t kPairRows[kPairs][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
 
     // Appends a song; its SongInfo is copied. Songs with no whole segment
     // are kept (for the web host's list) but own no frames.

@@ -131,10 +131,10 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
         finish(Outcome::kFailed, source.ErrorText());
         return;
     }
-    song.seconds = source.TotalLength() > 0
-                       ? static_cast<double>(source.TotalLength()) / kAnalysisRate
-                       : static_cast<double>(codes.rowAverages() + kRowHops - 1) * kHopSize /
-                             kAnalysisRate;
+    song.seconds =
+        source.TotalLength() > 0
+            ? static_cast<double>(source.TotalLength()) / kAnalysisRate
+            : static_cast<double>(codes.rowAverages() + kRowHops - 1) * kHopSize / kAnalysisRate;
 
     std::lock_guard lock(mutex_);
     // Another thread may have stored the same content meanwhile.

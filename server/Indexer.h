@@ -21,8 +21,8 @@ class Indexer {
     // One line per file: its path, what happened, and a sentence (the song
     // as stored, or why it was skipped or failed). Called under a lock,
     // from any of the worker threads.
-    using Report = std::function<void(const std::string& path, Outcome outcome,
-                                       const std::string& text)>;
+    using Report =
+        std::function<void(const std::string& path, Outcome outcome, const std::string& text)>;
 
     struct Totals {
         int32_t added = 0;

@@ -69,13 +69,12 @@ double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
     const MatcherSettings& settings = matcher_.settings();
     if (raw <= bias_)
         return 0;
-    // The frames of the hypothesis itself (its tolerance window) are not
-    // look-alikes; a segment that no other frame matches as well keeps its
-    // whole score.
+    // The surprise of the score among the catalogue's frames: ln(frames
+    // over look-alikes). The best match of any segment anywhere is about
+    // ln(frames) surprising by construction, the bias takes that back.
     const int32_t bin = std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1);
-    const double own = 2.0 * settings.tolerance + 1;
-    const double others = segment.lookAlikes[bin] - own;
-    const double surprise = others > 0 ? logFrames_ - std::log(others) : raw;
+    const double surprise =
+        logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
     return std::clamp(std::min(raw, surprise) - bias_, 0.0, settings.segmentCap);
 }
 
@@ -175,10 +174,9 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     }
 
     if (static_cast<int32_t>(contenders_.size()) > settings.maxContenders) {
-        std::nth_element(contenders_.begin(), contenders_.begin() + settings.maxContenders,
-                         contenders_.end(), [](const MatchCandidate& x, const MatchCandidate& y) {
-                             return x.score > y.score;
-                         });
+        std::nth_element(
+            contenders_.begin(), contenders_.begin() + settings.maxContenders, contenders_.end(),
+            [](const MatchCandidate& x, const MatchCandidate& y) { return x.score > y.score; });
         contenders_.resize(static_cast<size_t>(settings.maxContenders));
     }
     return Decide();
@@ -187,9 +185,8 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
 std::vector<MatchCandidate> MatchSession::Ranking() const {
     std::vector<MatchCandidate> best;
     for (const MatchCandidate& contender : contenders_) {
-        auto same = std::find_if(best.begin(), best.end(), [&](const MatchCandidate& c) {
-            return c.song == contender.song;
-        });
+        auto same = std::find_if(best.begin(), best.end(),
+                                 [&](const MatchCandidate& c) { return c.song == contender.song; });
         if (same == best.end())
             best.push_back(contender);
         else if (contender.score > same->score)

@@ -45,9 +45,9 @@ class MatchSession : public IdentifySession {
     static constexpr double kScoreStep = 0.5;
 
     struct SegmentRanks {
-        int64_t frame;            // client hop, unwrapped
-        uint8_t rank[4][256];     // candidate rank of each code, 255 when absent
-        uint8_t top[4][8];        // the lookup candidates per row
+        int64_t frame;         // client hop, unwrapped
+        uint8_t rank[4][256];  // candidate rank of each code, 255 when absent
+        uint8_t top[4][8];     // the lookup candidates per row
         // How many catalogue frames reach each raw score: lookAlikes[b]
         // counts those scoring at least b x kScoreStep. A segment that many
         // catalogue frames match as well as this one says little.

@@ -18,7 +18,9 @@ struct Replay {
     int64_t hopLimit = 0;
 };
 
-double HopsToSeconds(int64_t hops) { return static_cast<double>(hops) * kHopSize / kAnalysisRate; }
+double HopsToSeconds(int64_t hops) {
+    return static_cast<double>(hops) * kHopSize / kAnalysisRate;
+}
 
 int Poll(void* context) {
     auto* replay = static_cast<Replay*>(context);
@@ -53,7 +55,10 @@ ReplayResult ReplayQuery(SampleSource& source, const SongIdentifier& identifier,
                          double limitSeconds,
                          const std::function<void(const IdentifySession&, int32_t)>& observe) {
     std::unique_ptr<IdentifySession> session = identifier.NewSession();
-    Replay replay{session.get(), &observe, {}, 0,
+    Replay replay{session.get(),
+                  &observe,
+                  {},
+                  0,
                   static_cast<int64_t>(limitSeconds * kAnalysisRate / kHopSize)};
     FingerprintOptions options;
     options.candidates = identifier.candidates();

@@ -38,8 +38,8 @@ int32_t RecordingCodes::segments() const {
 
 SegmentCodes RecordingCodes::At(int32_t frame) const {
     const size_t f = static_cast<size_t>(frame);
-    return {{book0[f], book1[f + kRowSpacing], book1[f + 2 * kRowSpacing],
-             book1[f + kLastRowStart]}};
+    return {
+        {book0[f], book1[f + kRowSpacing], book1[f + 2 * kRowSpacing], book1[f + kLastRowStart]}};
 }
 
 int AnalyseRecording(SampleSource& source, RecordingCodes& codes) {

@@ -26,7 +26,9 @@ constexpr const char* kSchema =
 // A prepared statement that finalises itself.
 class Statement {
   public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(statement_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -61,7 +63,9 @@ SongInfo ReadSong(const Statement& statement) {
 
 }  // namespace
 
-SqliteCatalogue::~SqliteCatalogue() { sqlite3_close(db_); }
+SqliteCatalogue::~SqliteCatalogue() {
+    sqlite3_close(db_);
+}
 
 int SqliteCatalogue::Fail(int code, const std::string& what) {
     error_ = what;
@@ -201,7 +205,8 @@ int SqliteCatalogue::ForEachSong(const SongVisitor& visit) {
 
 std::vector<SongInfo> SqliteCatalogue::Songs() {
     std::vector<SongInfo> songs;
-    Statement read(db_, "SELECT id, title, artist, seconds, content_hash, path FROM songs ORDER BY id");
+    Statement read(db_,
+                   "SELECT id, title, artist, seconds, content_hash, path FROM songs ORDER BY id");
     while (read.ok() && sqlite3_step(read.get()) == SQLITE_ROW)
         songs.push_back(ReadSong(read));
     return songs;

@@ -9,11 +9,12 @@
 //       [--seconds 20,10] [--snr clean,10,5,0] [--per-file 3] [--negatives-count 200]
 //       [--seed 1] [--trace trace.tsv] [--set key=value ...] [--write-excerpts DIR]
 
-#include <CLI/CLI.hpp>
 #include <sndfile.h>
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -24,6 +25,7 @@
 
 #include "audiofile/FileSampleSource.h"
 #include "fingerprint/AnalysisConstants.h"
+#include "fingerprint/Fingerprint.h"
 #include "server/CatalogueLoader.h"
 #include "server/Indexer.h"
 #include "server/MatchSession.h"
@@ -82,6 +84,7 @@ struct Excerpt {
 };
 
 struct Outcome {
+    std::string answer;  // title of the song named
     bool answered = false;
     bool right = false;
     double seconds = 0;
@@ -125,10 +128,15 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
     std::string key = assignment.substr(0, equals);
     double value = std::atof(assignment.c_str() + equals + 1);
     std::map<std::string, double*> doubles = {
-        {"rowCap", &settings.rowCap},           {"segmentBiasShare", &settings.segmentBiasShare},
-        {"segmentCap", &settings.segmentCap},   {"promoteScore", &settings.promoteScore},
-        {"threshold", &settings.threshold},     {"thresholdPerLogFrame", &settings.thresholdPerLogFrame},
-        {"marginBase", &settings.marginBase}, {"marginShare", &settings.marginShare},           {"tailShare", &settings.tailShare},
+        {"rowCap", &settings.rowCap},
+        {"segmentBiasShare", &settings.segmentBiasShare},
+        {"segmentCap", &settings.segmentCap},
+        {"promoteScore", &settings.promoteScore},
+        {"threshold", &settings.threshold},
+        {"thresholdPerLogFrame", &settings.thresholdPerLogFrame},
+        {"marginBase", &settings.marginBase},
+        {"marginShare", &settings.marginShare},
+        {"tailShare", &settings.tailShare},
         {"missShare", &settings.missShare}};
     if (doubles.count(key)) {
         *doubles[key] = value;
@@ -161,7 +169,8 @@ int main(int argc, char** argv) {
     int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string tracePath, excerptDir;
     app.add_option("--catalogue", cataloguePath)->required();
-    app.add_option("--positives", positives, "files or folders of catalogued recordings")->required();
+    app.add_option("--positives", positives, "files or folders of catalogued recordings")
+        ->required();
     app.add_option("--negatives", negatives, "files or folders of recordings not in the catalogue");
     app.add_option("--seconds", lengths)->delimiter(',');
     app.add_option("--snr", snrs)->delimiter(',');
@@ -231,8 +240,9 @@ int main(int argc, char** argv) {
                     excerpt.offsetSeconds = static_cast<double>(from) / kAnalysisRate;
                     excerpt.cell = std::to_string(static_cast<int>(length)) + " s " +
                                    (snr == "clean" ? std::string("clean") : snr + " dB");
-                    excerpt.samples.assign(samples.begin() + static_cast<std::ptrdiff_t>(from),
-                                           samples.begin() + static_cast<std::ptrdiff_t>(from + size));
+                    excerpt.samples.assign(
+                        samples.begin() + static_cast<std::ptrdiff_t>(from),
+                        samples.begin() + static_cast<std::ptrdiff_t>(from + size));
                     if (snr != "clean")
                         AddNoise(excerpt.samples, std::atof(snr.c_str()), random);
                     excerpts.push_back(std::move(excerpt));
@@ -252,8 +262,8 @@ int main(int argc, char** argv) {
     if (!negativeFiles.empty()) {
         // Spread the negatives' excerpts over their files and cells.
         const size_t cells = lengths.size() * snrs.size();
-        int perNegative = static_cast<int>(
-            (negativeCount + negativeFiles.size() * cells - 1) / (negativeFiles.size() * cells));
+        int perNegative = static_cast<int>((negativeCount + negativeFiles.size() * cells - 1) /
+                                           (negativeFiles.size() * cells));
         for (const std::string& path : negativeFiles)
             cut(path, -1, std::max(perNegative, 1));
     }
@@ -273,11 +283,13 @@ int main(int argc, char** argv) {
     }
 
     std::vector<Outcome> outcomes(excerpts.size());
+    std::vector<double> packetSeconds;
     std::mutex traceMutex;
     std::ofstream trace;
     if (!tracePath.empty()) {
         trace.open(tracePath);
-        trace << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true\n";
+        trace
+            << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true\n";
     }
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -297,8 +309,9 @@ int main(int argc, char** argv) {
                     const double second = ranking.size() < 2 ? 0 : ranking[1].score;
                     const int leaderTrue = !ranking.empty() && ranking[0].song == excerpt.trueSong;
                     char line[256];
-                    std::snprintf(line, sizeof(line), "%zu\t%s\t%d\t%d\t%.3f\t%.2f\t%.2f\t%.2f\t%d\n",
-                                  i, excerpt.cell.c_str(), excerpt.trueSong >= 0 ? 1 : 0, frame,
+                    std::snprintf(line, sizeof(line),
+                                  "%zu\t%s\t%d\t%d\t%.3f\t%.2f\t%.2f\t%.2f\t%d\n", i,
+                                  excerpt.cell.c_str(), excerpt.trueSong >= 0 ? 1 : 0, frame,
                                   (frame + kSegmentHops + 1) * kHopSize / kAnalysisRate, trueScore,
                                   first, second, leaderTrue);
                     lines.push_back(line);
@@ -314,23 +327,66 @@ int main(int argc, char** argv) {
                         const MatchCandidate& c = ranking[k];
                         SegmentCodes codes{};
                         matcher.index().CodesAt(c.offset + frame, codes);
-                        std::fprintf(stderr, "  [%s @%lld %.1f codes %d %d %d %d]",
-                                     matcher.index().song(static_cast<size_t>(c.song)).title.c_str(),
-                                     static_cast<long long>(c.offset), c.score, codes.rows[0],
-                                     codes.rows[1], codes.rows[2], codes.rows[3]);
+                        std::fprintf(
+                            stderr, "  [%s @%lld %.1f codes %d %d %d %d]",
+                            matcher.index().song(static_cast<size_t>(c.song)).title.c_str(),
+                            static_cast<long long>(c.offset), c.score, codes.rows[0], codes.rows[1],
+                            codes.rows[2], codes.rows[3]);
                     }
                     std::fprintf(stderr, "\n");
                 };
             }
-            ReplayResult result = ReplayQuery(source, matcher, 60, observe);
+            // The client's segments first, then the session over them, so
+            // that each code packet's handling is timed alone.
+            struct Collected {
+                std::vector<int32_t> frames;
+                std::vector<uint8_t> codes;
+                int32_t m = 0;
+            } collected;
+            FingerprintOptions options;
+            options.candidates = matcher.candidates();
+            ComputeFingerprint(
+                source, &collected,
+                [](void* context, int32_t m, const uint8_t* codes, const double*, int32_t frame) {
+                    auto* c = static_cast<Collected*>(context);
+                    c->m = m;
+                    c->frames.push_back(frame);
+                    c->codes.insert(c->codes.end(), codes, codes + 4 * m);
+                    return 0;
+                },
+                &options);
+            ReplayResult result;
+            auto session = matcher.NewSession();
+            std::vector<double> handling;
+            for (size_t k = 0; k < collected.frames.size() && !result.answer; ++k) {
+                QuerySegment segment{static_cast<uint16_t>(collected.frames[k] & 0xFFFF),
+                                     collected.m, collected.codes.data() + 4 * collected.m * k};
+                const auto begin = std::chrono::steady_clock::now();
+                result.answer = session->Add(segment);
+                handling.push_back(
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - begin)
+                        .count());
+                if (observe)
+                    observe(*session, collected.frames[k]);
+                result.seconds =
+                    (collected.frames[k] + kSegmentHops + 1) * kHopSize / kAnalysisRate;
+            }
+            {
+                std::lock_guard lock(traceMutex);
+                packetSeconds.insert(packetSeconds.end(), handling.begin(), handling.end());
+            }
             Outcome& outcome = outcomes[i];
             outcome.answered = result.answer.has_value();
+            if (result.answer)
+                outcome.answer = result.answer->song.title + " @" +
+                                 std::to_string(static_cast<int>(result.answer->offsetSeconds));
             outcome.seconds = result.seconds;
             if (result.answer)
-                outcome.right = result.answer->song.id ==
-                                (excerpt.trueSong >= 0
-                                     ? matcher.index().song(static_cast<size_t>(excerpt.trueSong)).id
-                                     : -1);
+                outcome.right =
+                    result.answer->song.id ==
+                    (excerpt.trueSong >= 0
+                         ? matcher.index().song(static_cast<size_t>(excerpt.trueSong)).id
+                         : -1);
             if (!lines.empty()) {
                 std::lock_guard lock(traceMutex);
                 for (const std::string& line : lines)
@@ -364,8 +420,9 @@ int main(int argc, char** argv) {
                 ++negativeExcerpts;
                 negativeAnswers += outcomes[i].answered;
                 if (outcomes[i].answered)
-                    std::fprintf(stderr, "negative answered: excerpt %zu, %s at %.1f s (%s)\n", i,
-                                 excerpts[i].path.c_str(), excerpts[i].offsetSeconds, cell.c_str());
+                    std::fprintf(stderr, "negative answered: excerpt %zu, %s at %.1f s (%s): %s\n", i,
+                                 excerpts[i].path.c_str(), excerpts[i].offsetSeconds, cell.c_str(),
+                                 outcomes[i].answer.c_str());
                 continue;
             }
             ++count;
@@ -374,17 +431,30 @@ int main(int argc, char** argv) {
                 times.push_back(outcomes[i].seconds);
             } else if (outcomes[i].answered) {
                 ++wrong;
-                std::fprintf(stderr, "wrong: %s at %.1f s (%s)\n", excerpts[i].path.c_str(),
-                             excerpts[i].offsetSeconds, cell.c_str());
+                std::fprintf(stderr, "wrong: %s at %.1f s (%s): %s\n", excerpts[i].path.c_str(),
+                             excerpts[i].offsetSeconds, cell.c_str(), outcomes[i].answer.c_str());
             }
         }
         std::sort(times.begin(), times.end());
         double median = times.empty() ? 0 : times[times.size() / 2];
         std::printf("%-12s %8d %8.1f %6d %8.2f %5d of %d\n", cell.c_str(), count,
-                    count ? 100.0 * right / count : 0.0, wrong, median, negativeAnswers, negativeExcerpts);
+                    count ? 100.0 * right / count : 0.0, wrong, median, negativeAnswers,
+                    negativeExcerpts);
         totalWrong += wrong;
         totalNegativeAnswers += negativeAnswers;
     }
     std::printf("wrong answers: %d, negatives answered: %d\n", totalWrong, totalNegativeAnswers);
+    std::sort(packetSeconds.begin(), packetSeconds.end());
+    if (!packetSeconds.empty()) {
+        double sum = 0;
+        for (double t : packetSeconds)
+            sum += t;
+        std::printf(
+            "code packets: %zu handled, %.0f per second of one core, median %.0f us, "
+            "p99 %.0f us, max %.0f us\n",
+            packetSeconds.size(), packetSeconds.size() / sum,
+            1e6 * packetSeconds[packetSeconds.size() / 2],
+            1e6 * packetSeconds[packetSeconds.size() * 99 / 100], 1e6 * packetSeconds.back());
+    }
     return 0;
 }

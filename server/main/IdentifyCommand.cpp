@@ -11,8 +11,9 @@ namespace quil::server {
 
 void AddIdentifyCommand(CLI::App& app) {
     auto* command = app.add_subcommand(
-        "identify", "Name the songs in sound files as the live service would: one line per file, "
-                    "PATH<TAB>match<TAB>TITLE<TAB>ARTIST<TAB>SECONDS or PATH<TAB>no match");
+        "identify",
+        "Name the songs in sound files as the live service would: one line per file, "
+        "PATH<TAB>match<TAB>TITLE<TAB>ARTIST<TAB>SECONDS or PATH<TAB>no match");
     struct Options {
         std::string catalogue;
         std::vector<std::string> files;
@@ -24,8 +25,9 @@ void AddIdentifyCommand(CLI::App& app) {
     command->add_option("files", options->files, "sound files")->required();
     command->add_option("--from", options->from, "start of the excerpt, in seconds")
         ->check(CLI::NonNegativeNumber);
-    command->add_option("--seconds", options->seconds,
-                        "length of the excerpt in seconds (at most 60, as a client)")
+    command
+        ->add_option("--seconds", options->seconds,
+                     "length of the excerpt in seconds (at most 60, as a client)")
         ->check(CLI::Range(0.1, 60.0));
     command->callback([options] {
         SqliteCatalogue store;

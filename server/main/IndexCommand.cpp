@@ -11,8 +11,9 @@ namespace quil::server {
 
 void AddIndexCommand(CLI::App& app) {
     auto* command = app.add_subcommand(
-        "index", "Add recordings (files or folders of sound files) to a catalogue, which is "
-                 "created when missing; files already indexed are skipped");
+        "index",
+        "Add recordings (files or folders of sound files) to a catalogue, which is "
+        "created when missing; files already indexed are skipped");
     struct Options {
         std::string catalogue;
         std::vector<std::string> paths;
@@ -21,7 +22,9 @@ void AddIndexCommand(CLI::App& app) {
     auto options = std::make_shared<Options>();
     command->add_option("--catalogue", options->catalogue, "catalogue file (SQLite)")->required();
     command->add_option("paths", options->paths, "sound files or folders")->required();
-    command->add_option("--threads", options->threads, "files analysed at once (default: one per core)")
+    command
+        ->add_option("--threads", options->threads,
+                     "files analysed at once (default: one per core)")
         ->check(CLI::NonNegativeNumber);
     command->callback([options] {
         SqliteCatalogue store;

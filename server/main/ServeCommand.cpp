@@ -28,9 +28,10 @@ std::string DefaultPublicHost(const std::string& address) {
 }  // namespace
 
 void AddServeCommand(CLI::App& app) {
-    auto* command = app.add_subcommand(
-        "serve", "Serve a catalogue: the UDP identification side and the web host, until "
-                 "SIGINT or SIGTERM");
+    auto* command =
+        app.add_subcommand("serve",
+                           "Serve a catalogue: the UDP identification side and the web host, until "
+                           "SIGINT or SIGTERM");
     struct Options {
         std::string catalogue;
         std::string address = "0.0.0.0";
@@ -73,17 +74,20 @@ void AddServeCommand(CLI::App& app) {
             std::fflush(stdout);
         });
         if (std::error_code failed = udp.Start(address, static_cast<uint16_t>(options->udpPort)))
-            FailCommand("serve", "cannot serve UDP port " + std::to_string(options->udpPort) +
-                                     ": " + failed.message(), 1);
+            FailCommand("serve",
+                        "cannot serve UDP port " + std::to_string(options->udpPort) + ": " +
+                            failed.message(),
+                        1);
 
-        const std::string publicHost = options->publicHost.empty()
-                                           ? DefaultPublicHost(options->address)
-                                           : options->publicHost;
+        const std::string publicHost =
+            options->publicHost.empty() ? DefaultPublicHost(options->address) : options->publicHost;
         WebHost web(publicHost, matcher.index().songs());
         if (int failed = web.Start(options->address, options->httpPort); failed != 0) {
             udp.Stop();
-            FailCommand("serve", "cannot serve HTTP port " + std::to_string(options->httpPort) +
-                                     ": " + WebHost::ErrorText(failed), 1);
+            FailCommand("serve",
+                        "cannot serve HTTP port " + std::to_string(options->httpPort) + ": " +
+                            WebHost::ErrorText(failed),
+                        1);
         }
 
         asio::signal_set signals(io, SIGINT, SIGTERM);
@@ -100,13 +104,14 @@ void AddServeCommand(CLI::App& app) {
         io.run();
 
         const ServerCounters counters = udp.Counters();
-        std::printf("sessions %llu, answers %llu, refusals %llu, expiries %llu, dropped "
-                    "datagrams %llu\n",
-                    static_cast<unsigned long long>(counters.sessionsStarted),
-                    static_cast<unsigned long long>(counters.sessionsAnswered),
-                    static_cast<unsigned long long>(counters.refusals),
-                    static_cast<unsigned long long>(counters.expiries),
-                    static_cast<unsigned long long>(counters.dropped));
+        std::printf(
+            "sessions %llu, answers %llu, refusals %llu, expiries %llu, dropped "
+            "datagrams %llu\n",
+            static_cast<unsigned long long>(counters.sessionsStarted),
+            static_cast<unsigned long long>(counters.sessionsAnswered),
+            static_cast<unsigned long long>(counters.refusals),
+            static_cast<unsigned long long>(counters.expiries),
+            static_cast<unsigned long long>(counters.dropped));
     });
 }
 

@@ -6,7 +6,8 @@
 namespace quil::server {
 
 void AddStatsCommand(CLI::App& app) {
-    auto* command = app.add_subcommand("stats", "Size of a catalogue: songs, hours, postings, bytes");
+    auto* command =
+        app.add_subcommand("stats", "Size of a catalogue: songs, hours, postings, bytes");
     auto path = std::make_shared<std::string>();
     command->add_option("--catalogue", *path, "catalogue file (SQLite)")->required();
     command->callback([path] {

@@ -119,7 +119,9 @@ TEST(FingerprintIndexTest, FramesSongsAndPostingsAgree) {
 }
 
 // Excerpt start in samples, off the hop grid as a live capture would be.
-size_t At(double seconds) { return static_cast<size_t>(seconds * kAnalysisRate) + 337; }
+size_t At(double seconds) {
+    return static_cast<size_t>(seconds * kAnalysisRate) + 337;
+}
 
 TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
     const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16});

@@ -38,7 +38,8 @@ class ServerProcess {
         for (const std::string& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, kHarkboxServer.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawn(&pid_, kHarkboxServer.c_str(), &actions, nullptr, argv.data(), environ) !=
+            0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(outPipe[1]);

@@ -55,7 +55,8 @@ inline std::vector<float> SyntheticSong(double seconds, uint64_t seed) {
 class SongSource : public SampleSource {
   public:
     explicit SongSource(const std::vector<float>& samples, size_t from = 0, size_t length = 0)
-        : samples_(samples), position_(from),
+        : samples_(samples),
+          position_(from),
           end_(length > 0 ? std::min(samples.size(), from + length) : samples.size()) {
         sampleRate = 44100.0;
         open = true;
