@@ -17,8 +17,9 @@ constexpr uint8_t kAbsent = 255;
 constexpr size_t kMaxPostings = 4096;
 constexpr size_t kLookAlikeSample = 512;
 // Rows that must agree along two alignments for two songs to be taken as
-// the same recording, as a share of the rows compared.
-constexpr double kDuplicateShare = 0.5;
+// the same music (two releases, a remaster), as a share of the rows
+// compared; unrelated songs agree in a few per cent.
+constexpr double kDuplicateShare = 0.3;
 
 }  // namespace
 

@@ -44,8 +44,8 @@ struct MatcherSettings {
     // does its lead over the next one).
     double threshold = 3.5;
     double thresholdPerLogFrame = 1.0;
-    double marginBase = 5.0;
-    double marginShare = 0.5;
+    double marginBase = 10.0;
+    double marginShare = 1.0;
     // Contenders kept per session; the weakest are dropped beyond this.
     int32_t maxContenders = 256;
 };

@@ -34,12 +34,16 @@ std::string WriteSong(const fs::path& path, uint64_t seed, double seconds, doubl
 class HarkboxServerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        root_ = fs::path(HARKBOX_BINARY_DIR) / "tests" / "server" / "program";
+        // ctest runs each test in a process of its own, several at once:
+        // each process writes its own library.
+        root_ = fs::path(HARKBOX_BINARY_DIR) / "tests" / "server" /
+                ("program-" + std::to_string(getpid()));
         fs::remove_all(root_);
         for (int i = 1; i <= 4; ++i)
             WriteSong(root_ / "Test Band" / ("song-" + std::to_string(i) + ".wav"),
                       static_cast<uint64_t>(100 + i), 30);
     }
+    static void TearDownTestSuite() { fs::remove_all(root_); }
     static std::string Library() { return (root_ / "Test Band").string(); }
     static std::string Scratch(const std::string& name) {
         fs::remove(root_ / name);
