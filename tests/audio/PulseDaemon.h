@@ -96,6 +96,12 @@ class PulseDaemon {
         return false;
     }
 
+    // Runs pactl against the daemon; true when it succeeded.
+    bool Pactl(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), "--server=" + server());
+        return RunToEnd(FindProgram("pactl"), arguments) == 0;
+    }
+
     // Ends the daemon at once, as a crash would.
     void Kill() { Stop(daemon_); }
 

@@ -173,6 +173,20 @@ TEST_F(PulseSoundInputTest, ALostServerClosesTheStreamAndIsTakenUpAgain) {
     EXPECT_EQ(ReadHop(hop), 0);
 }
 
+TEST_F(PulseSoundInputTest, ADeviceThatGoesAwayClosesTheStream) {
+    ChangeCounter changes(*input_);
+    stream_ = std::make_unique<CaptureStream>(*input_);
+    ASSERT_EQ(stream_->Open(PulseDaemon::kSourceDescription), 0);
+    std::vector<float> hop;
+    ASSERT_EQ(ReadHop(hop), 0);
+    ASSERT_TRUE(daemon_.Pactl({"unload-module", "module-null-source"}));
+    EXPECT_EQ(ReadHop(hop), CaptureStream::kClosed);
+    EXPECT_TRUE(changes.WaitBeyond(0, seconds(10)));
+    EXPECT_TRUE(
+        Eventually([&] { return !Lists(*input_, PulseDaemon::kSourceDescription, false); }));
+    EXPECT_TRUE(Lists(*input_, PulseDaemon::kMonitorDescription, true));
+}
+
 TEST(PulseWithoutServerTest, NoDevicesAndOpenFails) {
     PulseDaemon unused;  // only for a folder where no server listens
     std::unique_ptr<SoundInput> input = CreatePlatformSoundInput(unused.server());
