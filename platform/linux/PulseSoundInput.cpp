@@ -31,15 +31,21 @@ std::unique_ptr<SoundInput> CreatePlatformSoundInput(const std::string& server) 
 PulseSoundInput::PulseSoundInput(std::string server)
     : server_(std::move(server)), retryMs_(kFirstRetryMs) {
     loop_ = pa_threaded_mainloop_new();
-    if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) {
-        if (loop_)
-            pa_threaded_mainloop_free(loop_);
+    if (!loop_)
+        return;
+    // The first connection is set up before the loop's thread exists. So is
+    // the thread lookup of LockLoop: libpulse creates its lock lazily and
+    // publishes it with atomics that ThreadSanitizer cannot see, so it must
+    // exist before the loop's thread starts.
+    Connect();
+    pa_threaded_mainloop_in_thread(loop_);
+    if (pa_threaded_mainloop_start(loop_) < 0) {
+        if (context_)
+            pa_context_unref(context_);
+        pa_threaded_mainloop_free(loop_);
         loop_ = nullptr;
         return;
     }
-    pa_threaded_mainloop_lock(loop_);
-    Connect();
-    pa_threaded_mainloop_unlock(loop_);
     std::unique_lock<std::mutex> lock(answerMutex_);
     answered_.wait_for(lock, kAnswerTimeout, [this] { return settled_; });
 }
