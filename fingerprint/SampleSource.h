@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace quil {
@@ -21,10 +22,12 @@ class SampleSource {
     // Total length in samples; 0 for a live source, which has none.
     virtual int64_t TotalLength() const { return 0; }
 
-    // Samples per second; 0 until the source has been opened.
-    double sampleRate = 0;
+    // Samples per second; 0 until the source has been opened. Atomic, like
+    // the flag: a live source is opened and closed on another thread than
+    // the one that analyses it.
+    std::atomic<double> sampleRate = 0;
     // The analysis continues while this is set.
-    bool open = false;
+    std::atomic<bool> open = false;
 };
 
 }  // namespace quil

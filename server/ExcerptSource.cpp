@@ -7,8 +7,8 @@ namespace quil {
 
 ExcerptSource::ExcerptSource(SampleSource& inner, int64_t skip, int64_t length)
     : inner_(inner), skip_(std::max<int64_t>(skip, 0)), length_(length) {
-    sampleRate = inner.sampleRate;
-    open = inner.open;
+    sampleRate = inner.sampleRate.load();
+    open = inner.open.load();
 }
 
 int ExcerptSource::Read(int32_t count, float* out) {
