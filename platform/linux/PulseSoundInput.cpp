@@ -111,8 +111,8 @@ int PulseSoundInput::StartCapture(const std::string& identifier, BlockCallback o
         pa_threaded_mainloop_unlock(loop_);
         return PA_ERR_CONNECTIONREFUSED;
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(kRate), 1};
-    stream_ = pa_stream_new(context_, "Harkbox input", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(kRate), 1};
+    stream_ = pa_stream_new(context_, "Harkbox input", &format, nullptr);
     if (!stream_) {
         const int error = ErrorOr(pa_context_errno(context_), PA_ERR_INTERNAL);
         pa_threaded_mainloop_unlock(loop_);
