@@ -547,6 +547,18 @@ TEST_F(GtkWindowTest, TheSettingsDialogReportsTheUsersActionsOnly) {
         [&] { return listener.Count(kList) > 0; }));
     EXPECT_EQ(listener.Count(kList), 1);
     EXPECT_EQ(dialog->SelectedItem(), 2);
+    // Opening and closing the drop-down without a change is one command too;
+    // its Escape closes the drop-down only.
+    EXPECT_TRUE(RunUntil([] { Tool("xdotool key alt+Down sleep 0.5 key Escape"); },
+                         [&] { return listener.Count(kList) > 1; }));
+    EXPECT_EQ(listener.Count(kList), 2);
+    EXPECT_EQ(listener.Count(kCloseBox), 0);
+    EXPECT_EQ(dialog->SelectedItem(), 2);
+    // Picking from the drop-down changes and closes it: still one command.
+    EXPECT_TRUE(RunUntil([] { Tool("xdotool key alt+Down sleep 0.5 key Up Return"); },
+                         [&] { return listener.Count(kList) > 2; }));
+    EXPECT_EQ(listener.Count(kList), 3);
+    EXPECT_EQ(dialog->SelectedItem(), 1);
     EXPECT_TRUE(RunUntil([] { Tool("xdotool key Escape"); },
                          [&] { return listener.Count(kCloseBox) == 1; }));
     EXPECT_TRUE(RunUntil([] { RequestClose("Harkbox dialog test"); },
@@ -557,7 +569,7 @@ TEST_F(GtkWindowTest, TheSettingsDialogReportsTheUsersActionsOnly) {
     EXPECT_FALSE(dialog->ListEnabled());
     dialog->Hide();
     EXPECT_FALSE(dialog->IsVisible());
-    EXPECT_EQ(listener.Count(kList), 1);
+    EXPECT_EQ(listener.Count(kList), 3);
     EXPECT_EQ(listener.Count(kButton), 0);
 }
 
