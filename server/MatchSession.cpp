@@ -29,7 +29,7 @@ MatchSession::MatchSession(const Matcher& matcher)
       index_(matcher.index()),
       logFrames_(std::log(static_cast<double>(std::max<size_t>(index_.songFrames(), 1)))),
       bias_(matcher.settings().segmentBiasShare * logFrames_),
-      contenderBias_(matcher.settings().contenderBiasShare * logFrames_) {}
+      patientBias_(matcher.settings().patientBiasShare * logFrames_) {}
 
 int64_t MatchSession::Unwrap(uint16_t frame) {
     // Clients send the low 16 bits of their hop counter; segments arrive
@@ -78,12 +78,14 @@ double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
     return std::clamp(std::min(raw, surprise) - bias_, 0.0, settings.segmentCap);
 }
 
-double MatchSession::ContenderEvidence(const SegmentRanks& segment, double raw) const {
+void MatchSession::AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const {
     const MatcherSettings& settings = matcher_.settings();
+    const double raw = RawScore(segment, contender.offset);
+    contender.score += Evidence(segment, raw);
     const int32_t bin = std::clamp(static_cast<int32_t>(raw / kScoreStep), 0, kScoreBins - 1);
     const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
-    return std::clamp(std::min(raw, surprise) - contenderBias_, settings.contenderFloor,
-                      settings.segmentCap);
+    contender.patientScore += std::clamp(std::min(raw, surprise) - patientBias_,
+                                         settings.patientFloor, settings.segmentCap);
 }
 
 void MatchSession::Promote(int64_t offset) {
@@ -94,9 +96,9 @@ void MatchSession::Promote(int64_t offset) {
     const int32_t song = index_.SongAt(segments_.back()->frame + offset);
     if (song < 0)
         return;
-    MatchCandidate candidate{song, offset, 0};
+    MatchCandidate candidate{song, offset, 0, 0};
     for (const auto& segment : segments_)
-        candidate.score += Contribution(*segment, offset);
+        AddEvidence(*segment, candidate);
     contenders_.push_back(candidate);
 }
 
@@ -166,7 +168,7 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     // Existing contenders take this segment first; promotions below score
     // over all segments, this one included.
     for (MatchCandidate& contender : contenders_)
-        contender.score += Contribution(current, contender.offset);
+        AddEvidence(current, contender);
     segments_.push_back(std::move(segment));
     const int32_t index = static_cast<int32_t>(segments_.size()) - 1;
 
@@ -195,18 +197,22 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     return Decide();
 }
 
-std::vector<MatchCandidate> MatchSession::Ranking() const {
+std::vector<MatchCandidate> MatchSession::Ranking(bool patient) const {
+    auto scoreOf = [patient](const MatchCandidate& c) {
+        return patient ? c.patientScore : c.score;
+    };
     std::vector<MatchCandidate> best;
     for (const MatchCandidate& contender : contenders_) {
         auto same = std::find_if(best.begin(), best.end(),
                                  [&](const MatchCandidate& c) { return c.song == contender.song; });
         if (same == best.end())
             best.push_back(contender);
-        else if (contender.score > same->score)
+        else if (scoreOf(contender) > scoreOf(*same))
             *same = contender;
     }
-    std::sort(best.begin(), best.end(),
-              [](const MatchCandidate& x, const MatchCandidate& y) { return x.score > y.score; });
+    std::sort(best.begin(), best.end(), [&](const MatchCandidate& x, const MatchCandidate& y) {
+        return scoreOf(x) > scoreOf(y);
+    });
     return best;
 }
 
@@ -234,19 +240,41 @@ bool MatchSession::IsDuplicate(const MatchCandidate& leader, const MatchCandidat
     return compared >= 8 && equal >= kDuplicateShare * compared;
 }
 
-std::optional<SongAnswer> MatchSession::Decide() {
-    std::vector<MatchCandidate> ranking = Ranking();
-    if (ranking.empty() || ranking[0].score < matcher_.Threshold())
-        return std::nullopt;
+const MatchCandidate* MatchSession::Leader(const std::vector<MatchCandidate>& ranking, bool patient,
+                                           double threshold, double marginBase,
+                                           double marginShare) const {
+    auto scoreOf = [patient](const MatchCandidate& c) {
+        return patient ? c.patientScore : c.score;
+    };
+    if (ranking.empty() || scoreOf(ranking[0]) < threshold)
+        return nullptr;
     const MatchCandidate& leader = ranking[0];
-    const MatcherSettings& settings = matcher_.settings();
     for (size_t i = 1; i < ranking.size(); ++i) {
-        if (leader.score - ranking[i].score >=
-            settings.marginBase + settings.marginShare * ranking[i].score)
+        // A patient score sinks below zero; a sunk runner-up asks no more
+        // than the base margin.
+        const double other = std::max(scoreOf(ranking[i]), 0.0);
+        if (scoreOf(leader) - scoreOf(ranking[i]) >= marginBase + marginShare * other)
             break;
         if (!IsDuplicate(leader, ranking[i]))
-            return std::nullopt;
+            return nullptr;
     }
+    return &leader;
+}
+
+std::optional<SongAnswer> MatchSession::Decide() {
+    const MatcherSettings& settings = matcher_.settings();
+    const std::vector<MatchCandidate> ranking = Ranking();
+    const MatchCandidate* chosen =
+        Leader(ranking, false, matcher_.Threshold(), settings.marginBase, settings.marginShare);
+    std::vector<MatchCandidate> patientRanking;
+    if (!chosen) {
+        patientRanking = Ranking(true);
+        chosen = Leader(patientRanking, true, settings.patientThresholdPerLogFrame * logFrames_,
+                        settings.patientMarginBase, settings.patientMarginShare);
+    }
+    if (!chosen)
+        return std::nullopt;
+    const MatchCandidate& leader = *chosen;
     decided_ = true;
     SongAnswer answer;
     answer.song = index_.song(static_cast<size_t>(leader.song));

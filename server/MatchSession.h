@@ -15,6 +15,7 @@ struct MatchCandidate {
     int32_t song = -1;  // index in the catalogue's index
     int64_t offset = 0;
     double score = 0;
+    double patientScore = 0;  // see MatcherSettings::patientBiasShare
 };
 
 // The live decision of one session. Each segment
@@ -27,8 +28,9 @@ struct MatchCandidate {
 //    too;
 // 3. the best contender's song is named when its score passes the
 //    matcher's threshold and leads the best contender of every other song
-//    by the margin; a song whose codes along its own alignment equal the
-//    leader's (a duplicate recording) does not count as another song.
+//    by the margin, or when its patient score does so by the patient rule;
+//    a song whose codes along its own alignment equal the leader's (a
+//    duplicate recording) does not count as another song.
 class MatchSession : public IdentifySession {
   public:
     explicit MatchSession(const Matcher& matcher);
@@ -36,8 +38,9 @@ class MatchSession : public IdentifySession {
     std::optional<SongAnswer> Add(const QuerySegment& segment) override;
     int32_t segments() const override { return static_cast<int32_t>(segments_.size()); }
 
-    // The best contender of each song, best first (for measurements).
-    std::vector<MatchCandidate> Ranking() const;
+    // The best contender of each song by score (or by patient score),
+    // best first.
+    std::vector<MatchCandidate> Ranking(bool patient = false) const;
     bool decided() const { return decided_; }
 
   private:
@@ -68,20 +71,24 @@ class MatchSession : public IdentifySession {
     // and the surprise of it among the catalogue's frames (ln of frames
     // over look-alikes), less the bias, capped.
     double Evidence(const SegmentRanks& segment, double raw) const;
-    double ContenderEvidence(const SegmentRanks& segment, double raw) const;
-    double Contribution(const SegmentRanks& segment, int64_t offset) const {
-        return ContenderEvidence(segment, RawScore(segment, offset));
-    }
+    // Adds the segment's evidence at the contender's offset to both its
+    // scores.
+    void AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const;
     double SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const;
     void Promote(int64_t offset);
     bool IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const;
+    // The ranking's leader when its score (or patient score) reaches
+    // `threshold` and leads every other song that is not a duplicate of it
+    // by marginBase + marginShare x that song's score; else null.
+    const MatchCandidate* Leader(const std::vector<MatchCandidate>& ranking, bool patient,
+                                 double threshold, double marginBase, double marginShare) const;
     std::optional<SongAnswer> Decide();
 
     const Matcher& matcher_;
     const FingerprintIndex& index_;
     double logFrames_ = 0;
     double bias_ = 0;
-    double contenderBias_ = 0;
+    double patientBias_ = 0;
     std::vector<std::unique_ptr<SegmentRanks>> segments_;
     OffsetMap<Cell> cells_;
     std::vector<MatchCandidate> contenders_;

@@ -130,8 +130,11 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
     std::map<std::string, double*> doubles = {
         {"rowCap", &settings.rowCap},
         {"segmentBiasShare", &settings.segmentBiasShare},
-        {"contenderBiasShare", &settings.contenderBiasShare},
-        {"contenderFloor", &settings.contenderFloor},
+        {"patientBiasShare", &settings.patientBiasShare},
+        {"patientFloor", &settings.patientFloor},
+        {"patientThreshold", &settings.patientThresholdPerLogFrame},
+        {"patientMarginBase", &settings.patientMarginBase},
+        {"patientMarginShare", &settings.patientMarginShare},
         {"segmentCap", &settings.segmentCap},
         {"promoteScore", &settings.promoteScore},
         {"threshold", &settings.threshold},
@@ -187,7 +190,8 @@ struct CalibrationStats {
         const size_t n = std::max<size_t>(raw.size(), 1);
         std::printf("%-12s %6zu ", cell.c_str(), raw.size());
         for (size_t r : ranks)
-            std::printf(" %4.1f", 100.0 * static_cast<double>(r) / static_cast<double>(std::max<size_t>(rows, 1)));
+            std::printf(" %4.1f", 100.0 * static_cast<double>(r) /
+                                      static_cast<double>(std::max<size_t>(rows, 1)));
         std::printf("   %5.1f%%  %6.2f   %6.1f %6.1f %6.1f\n", 100.0 * above / n, excess / n,
                     raw.empty() ? 0 : raw[n / 4], raw.empty() ? 0 : raw[n / 2],
                     raw.empty() ? 0 : raw[3 * n / 4]);
@@ -334,9 +338,13 @@ int main(int argc, char** argv) {
             << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true\n";
     }
     std::map<std::string, CalibrationStats> calibration;
+    const double bias =
+        settings.segmentBiasShare * std::log(static_cast<double>(matcher.index().songFrames()));
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < excerpts.size();) {
+            if (dumpExcerpt >= 0 && static_cast<int>(i) != dumpExcerpt)
+                continue;
             const Excerpt& excerpt = excerpts[i];
             BufferSource source(excerpt.samples);
             std::function<void(const IdentifySession&, int32_t)> observe;
@@ -481,10 +489,10 @@ int main(int argc, char** argv) {
         worker.join();
 
     if (calibrate) {
-        const double bias = settings.segmentBiasShare *
-                            std::log(static_cast<double>(matcher.index().songFrames()));
-        std::printf("%-12s %6s  rank share 0 / 1 / 2 / 3 / 4-7 / 8+ / miss   raw>bias  mean(raw-bias)+  "
-                    "raw q25/50/75\n", "cell", "segs");
+        std::printf(
+            "%-12s %6s  rank share 0 / 1 / 2 / 3 / 4-7 / 8+ / miss   raw>bias  mean(raw-bias)+  "
+            "raw q25/50/75\n",
+            "cell", "segs");
         for (auto& [cell, stats] : calibration)
             stats.Print(cell, bias);
     }
@@ -507,9 +515,9 @@ int main(int argc, char** argv) {
                 ++negativeExcerpts;
                 negativeAnswers += outcomes[i].answered;
                 if (outcomes[i].answered)
-                    std::fprintf(stderr, "negative answered: excerpt %zu, %s at %.1f s (%s): %s\n", i,
-                                 excerpts[i].path.c_str(), excerpts[i].offsetSeconds, cell.c_str(),
-                                 outcomes[i].answer.c_str());
+                    std::fprintf(stderr, "negative answered: excerpt %zu, %s at %.1f s (%s): %s\n",
+                                 i, excerpts[i].path.c_str(), excerpts[i].offsetSeconds,
+                                 cell.c_str(), outcomes[i].answer.c_str());
                 continue;
             }
             ++count;
