@@ -42,7 +42,7 @@ struct MatcherSettings {
     //   marginBase + marginShare x that song's score
     // (the best of many wrong songs grows with the evidence heard, and so
     // does its lead over the next one).
-    double threshold = 3.5;
+    double threshold = 5.0;
     double thresholdPerLogFrame = 1.0;
     double marginBase = 10.0;
     double marginShare = 1.0;
