@@ -100,6 +100,10 @@ void HeadlessWindowSystem::Post(std::function<void()> task) {
     wake_.notify_all();
 }
 
+void HeadlessWindowSystem::OpenUrl(const std::string& url) {
+    openedUrls_.push_back(url);
+}
+
 int HeadlessWindowSystem::RunPendingTasks() {
     std::deque<std::function<void()>> now;
     {

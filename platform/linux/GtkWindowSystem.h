@@ -23,6 +23,9 @@ class GtkWindowSystem final : public WindowSystem {
     bool LayeredAvailable() override;
     int RunMainLoop() override;
     void PostQuit(int exitCode) override;
+    // An idle source of the default main context runs the task.
+    void Post(std::function<void()> task) override;
+    void OpenUrl(const std::string& url) override;
 
   private:
     struct Impl;
