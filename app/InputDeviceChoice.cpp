@@ -1,0 +1,55 @@
+// The input device: the choice at start-up and after every device change,
+// opening the capture on it, and the ready and no-input states that follow.
+#include <cstdio>
+#include <optional>
+
+#include "app/Application.h"
+#include "app/SettingsStore.h"
+
+namespace quil {
+
+void Application::PostToMain(void (Application::*task)()) {
+    if (!system_)
+        return;
+    system_->Post([self = self_, task] {
+        if (Application* application = *self)
+            (application->*task)();
+    });
+}
+
+void Application::ChooseDevice() {
+    std::optional<std::string> stored;
+    try {
+        stored = SettingsStore::ReadText(settingsKey_, kInputDeviceValue);
+    } catch (...) {
+        // Absent or unreadable: the current choice stands.
+    }
+    CaptureDevices::NameList names;
+    const std::string chosen = devices_->ChooseInputDevice(stored, names);
+    OnInputDeviceChosen(chosen);
+    // `names` is the fresh device list after every choice: the list that
+    // the input settings show.
+}
+
+int Application::OnInputDeviceChosen(const std::string& name) {
+    const bool wasOpen = capture_->open;
+    capture_->Open(name);
+    if (!capture_->open) {
+        if (verbosity_ >= 1)
+            std::fprintf(stderr, "Harkbox: could not open input device %s\n", name.c_str());
+        ShowIdleState();
+        return -1;
+    }
+    if (!wasOpen)
+        ShowIdleState();
+    return 0;
+}
+
+void Application::CaptureEnded() {
+    // A device change may have opened the stream again meanwhile; a run on
+    // it goes on.
+    if (!capture_->open)
+        ShowIdleState();
+}
+
+}  // namespace quil
