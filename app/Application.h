@@ -62,7 +62,7 @@ class Application : public Window {
     // What Start answers when the embedded skin images are damaged.
     static constexpr int kNoSkin = -3;
 
-    // Seconds between two passes of the status ticker.
+    // Milliseconds between two passes of the status ticker.
     static constexpr int32_t kStatusTickMs = 1000;
     // The stored name of the chosen input device.
     static constexpr const char* kInputDeviceValue = "InputDevice";
