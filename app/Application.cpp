@@ -18,7 +18,14 @@ const char kWidthValue[] = "HarkboxWindowWidth";
 Application::Application(std::string_view programPath, std::unique_ptr<SoundInput> input)
     : settingsKey_(SettingsStore::BuildSettingsKey(programPath)),
       soundInput_(std::move(input)),
-      self_(std::make_shared<Application*>(this)) {}
+      self_(std::make_shared<Application*>(this)),
+      inputSettings_(
+          settingsKey_, *processes_,
+          [this](const std::string& name) { return OnInputDeviceChosen(name); },
+          [this](std::vector<std::string>& names) {
+              if (soundInput_)
+                  CaptureDevices::ListCaptureDeviceNames(*soundInput_, names);
+          }) {}
 
 Application::~Application() {
     // No device change or capture end reaches this object any more, and

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/InputSettingsDialog.h"
 #include "app/RunOutcome.h"
 #include "app/WaveformTicker.h"
 #include "audio/CaptureDevices.h"
@@ -16,6 +17,7 @@
 #include "gfx/SkinArtwork.h"
 #include "net/QueryClient.h"
 #include "net/WebHost.h"
+#include "platform/ProcessStarter.h"
 #include "platform/SoundInput.h"
 #include "platform/ThreadGroup.h"
 #include "platform/WindowSystem.h"
@@ -64,8 +66,6 @@ class Application : public Window {
 
     // Milliseconds between two passes of the status ticker.
     static constexpr int32_t kStatusTickMs = 1000;
-    // The stored name of the chosen input device.
-    static constexpr const char* kInputDeviceValue = "InputDevice";
 
     // Where a run looks for its service. The defaults are the build's; tests
     // point runs at services of their own on the loopback interface.
@@ -148,8 +148,9 @@ class Application : public Window {
     // "LINK": opens the result link with the user's country and language in
     // the browser; nothing before the first found song. Main thread.
     void OpenResultLink();
-    // Opens `url` in the user's browser through the window system. Main
-    // thread.
+    // Opens `url` in the user's browser: through the window system's URL
+    // handler, else with "xdg-open URL" started detached. Failures are
+    // ignored. Main thread.
     void OpenUrl(const std::string& url);
     // Sets the zoom size to (the width the longest status line needs, at
     // least kMinWidth; the window height). Needs the window lock.
@@ -163,6 +164,9 @@ class Application : public Window {
     // once there is one); an empty function draws silence. Take the window
     // lock when the ticker runs.
     void SetWaveformSamples(WaveformTicker::Fetch fetch);
+
+    // The input device and its settings dialog.
+    InputSettingsDialog& inputSettings() { return inputSettings_; }
 
     // Tests: where runs look for their service; set before a run starts.
     void SetService(Service service) { service_ = std::move(service); }
@@ -239,13 +243,16 @@ class Application : public Window {
     // Diagnostic level; nothing raises it.
     int32_t verbosity_ = 0;
     std::string settingsKey_;
-    // The sound input goes after the stream and the devices that use it.
+    // The sound input is released after the stream, the devices and the
+    // dialog that use it.
     std::unique_ptr<SoundInput> soundInput_;
     std::unique_ptr<CaptureDevices> devices_;
     std::unique_ptr<CaptureStream> capture_;
     // What tasks posted to the main thread reach: this object until its
     // destructor clears it (on the main thread, where the tasks run too).
     std::shared_ptr<Application*> self_;
+    std::unique_ptr<ProcessStarter> processes_ = CreatePlatformProcessStarter();
+    InputSettingsDialog inputSettings_;
     // Owned by the views below; these name the ones the program changes.
     TextView* statusLines_[3] = {nullptr, nullptr, nullptr};
     Button* findButton_ = nullptr;

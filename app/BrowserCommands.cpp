@@ -24,8 +24,12 @@ void Application::OpenResultLink() {
 }
 
 void Application::OpenUrl(const std::string& url) {
-    if (system_)
-        system_->OpenUrl(url);
+    if (!system_ || system_->OpenUrl(url))
+        return;
+    // Without a handler the desktop knows, its opener command finds one.
+    const std::string opener = processes_->FindProgram("xdg-open");
+    if (!opener.empty())
+        processes_->StartDetached({opener, url});
 }
 
 }  // namespace quil

@@ -20,7 +20,9 @@ bool Application::command(uint32_t code, uint32_t) {
             OpenUrl(ResultLink::WebsitePage(service_.webHost, service_.webPort));
             return true;
         case CommandCode("pref"):
-            // Opens the input settings dialog once it exists; nothing yet.
+            // A dialog that cannot be made leaves nothing to show.
+            if (system_)
+                inputSettings_.ShowInputSettings(*system_);
             return true;
         case CommandCode("quit"):
         case CommandCode("clos"):

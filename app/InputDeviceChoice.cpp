@@ -20,15 +20,18 @@ void Application::PostToMain(void (Application::*task)()) {
 void Application::ChooseDevice() {
     std::optional<std::string> stored;
     try {
-        stored = SettingsStore::ReadText(settingsKey_, kInputDeviceValue);
+        stored = SettingsStore::ReadText(settingsKey_, InputSettingsDialog::kSettingName);
     } catch (...) {
         // Absent or unreadable: the current choice stands.
     }
+    // The input settings hold the current device: the user's last pick or
+    // the last choice made here.
+    devices_->setCurrentName(inputSettings_.currentDeviceName());
     CaptureDevices::NameList names;
     const std::string chosen = devices_->ChooseInputDevice(stored, names);
+    inputSettings_.setCurrentDeviceName(chosen);
     OnInputDeviceChosen(chosen);
-    // `names` is the fresh device list after every choice: the list that
-    // the input settings show.
+    inputSettings_.RefreshDeviceList(names);
 }
 
 int Application::OnInputDeviceChosen(const std::string& name) {

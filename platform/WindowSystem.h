@@ -8,6 +8,7 @@
 #include "platform/NativeWindow.h"
 #include "platform/NativeWindowListener.h"
 #include "platform/Rect.h"
+#include "platform/SettingsDialogWindow.h"
 
 namespace quil {
 
@@ -29,7 +30,7 @@ enum WindowFlags : uint32_t {
 // new platform is one more implementation (GTK on Linux; a headless one for
 // tests that need no display).
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
 
     // Creates a hidden top-level window at `rect` (screen pixels) that
@@ -38,6 +39,11 @@ public:
     virtual std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                              NativeWindowListener& listener,
                                                              int& error) = 0;
+    // Creates the hidden settings dialog described by `layout`, reporting
+    // to `listener`, which must outlive it. On failure answers null and sets
+    // `error` to a non-zero code.
+    virtual std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(
+        const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) = 0;
     // The work area of the monitor nearest to `rect` (screen pixels).
     virtual Rect WorkAreaFor(const Rect& rect) = 0;
     // True when windows can show per-pixel alpha on this display.
@@ -51,9 +57,11 @@ public:
     // after the tasks posted before it. A task still queued when the loop
     // ends may never run, so it must not rely on running.
     virtual void Post(std::function<void()> task) = 0;
-    // Main thread: opens `url` in the user's default browser, in a process
-    // of its own that the program neither waits for nor hears from again.
-    virtual void OpenUrl(const std::string& url) = 0;
+    // Main thread: hands `url` to the desktop's own handler for its scheme
+    // (the default browser), which opens it in a process of its own that
+    // the program neither waits for nor hears from again. False when the
+    // desktop has no handler or it failed to start.
+    virtual bool OpenUrl(const std::string& url) = 0;
 };
 
 }  // namespace quil

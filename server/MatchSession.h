@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "server/Matcher.h"
+#include "server/OffsetMap.h"
 
 namespace quil {
 
@@ -15,6 +15,7 @@ struct MatchCandidate {
     int32_t song = -1;  // index in the catalogue's index
     int64_t offset = 0;
     double score = 0;
+    double patientScore = 0;  // see MatcherSettings::patientBiasShare
 };
 
 // The live decision of one session. Each segment
@@ -27,8 +28,9 @@ struct MatchCandidate {
 //    too;
 // 3. the best contender's song is named when its score passes the
 //    matcher's threshold and leads the best contender of every other song
-//    by the margin; a song whose codes along its own alignment equal the
-//    leader's (a duplicate recording) does not count as another song.
+//    by the margin, or when its patient score does so by the patient rule;
+//    a song whose codes along its own alignment equal the leader's (a
+//    duplicate recording) does not count as another song.
 class MatchSession : public IdentifySession {
   public:
     explicit MatchSession(const Matcher& matcher);
@@ -36,8 +38,9 @@ class MatchSession : public IdentifySession {
     std::optional<SongAnswer> Add(const QuerySegment& segment) override;
     int32_t segments() const override { return static_cast<int32_t>(segments_.size()); }
 
-    // The best contender of each song, best first (for measurements).
-    std::vector<MatchCandidate> Ranking() const;
+    // The best contender of each song by score (or by patient score),
+    // best first.
+    std::vector<MatchCandidate> Ranking(bool patient = false) const;
     bool decided() const { return decided_; }
 
   private:
@@ -45,9 +48,11 @@ class MatchSession : public IdentifySession {
     static constexpr double kScoreStep = 0.5;
 
     struct SegmentRanks {
-        int64_t frame;         // client hop, unwrapped
-        uint8_t rank[4][256];  // candidate rank of each code, 255 when absent
-        uint8_t top[4][8];     // the lookup candidates per row
+        int64_t frame;  // client hop, unwrapped
+        // Each row's score for each code: the evidence of the code's rank
+        // among the client's candidates against its share in the catalogue.
+        double rowScore[4][256];
+        uint8_t top[4][8];  // the lookup candidates per row
         // How many catalogue frames reach each raw score: lookAlikes[b]
         // counts those scoring at least b x kScoreStep. A segment that many
         // catalogue frames match as well as this one says little.
@@ -66,20 +71,26 @@ class MatchSession : public IdentifySession {
     // and the surprise of it among the catalogue's frames (ln of frames
     // over look-alikes), less the bias, capped.
     double Evidence(const SegmentRanks& segment, double raw) const;
-    double Contribution(const SegmentRanks& segment, int64_t offset) const {
-        return Evidence(segment, RawScore(segment, offset));
-    }
+    // Adds the segment's evidence at the contender's offset to both its
+    // scores.
+    void AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const;
     double SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const;
     void Promote(int64_t offset);
     bool IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const;
+    // The ranking's leader when its score (or patient score) reaches
+    // `threshold` and leads every other song that is not a duplicate of it
+    // by marginBase + marginShare x that song's score; else null.
+    const MatchCandidate* Leader(const std::vector<MatchCandidate>& ranking, bool patient,
+                                 double threshold, double marginBase, double marginShare) const;
     std::optional<SongAnswer> Decide();
 
     const Matcher& matcher_;
     const FingerprintIndex& index_;
     double logFrames_ = 0;
     double bias_ = 0;
+    double patientBias_ = 0;
     std::vector<std::unique_ptr<SegmentRanks>> segments_;
-    std::unordered_map<int64_t, Cell> cells_;
+    OffsetMap<Cell> cells_;
     std::vector<MatchCandidate> contenders_;
     bool haveFrame_ = false;
     int64_t lastFrame_ = 0;

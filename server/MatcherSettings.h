@@ -46,6 +46,20 @@ struct MatcherSettings {
     double thresholdPerLogFrame = 1.0;
     double marginBase = 10.0;
     double marginShare = 1.0;
+    // A second, patient score per contender for faint sound: each segment
+    // adds its evidence less a smaller bias (patientBiasShare x ln(frames)),
+    // and loses up to patientFloor when it disagrees, so that many weak
+    // agreements add up while a wrong alignment sinks. It decides with its
+    // own rule, the same in form: the best song's patient score reaches
+    // patientThresholdPerLogFrame x ln(frames) and leads the best other
+    // song by patientMarginBase + patientMarginShare x that song's score.
+    // Either rule names the song; measured on held-out music, neither alone
+    // keeps both the quick clean decisions and the noisy recall.
+    double patientBiasShare = 0.3;
+    double patientFloor = -1.0;
+    double patientThresholdPerLogFrame = 5.5;
+    double patientMarginBase = 16.0;
+    double patientMarginShare = 2.0;
     // Contenders kept per session; the weakest are dropped beyond this.
     int32_t maxContenders = 256;
 };

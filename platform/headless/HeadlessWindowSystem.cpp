@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/headless/HeadlessSettingsDialog.h"
 #include "platform/headless/HeadlessWindow.h"
 
 namespace quil {
@@ -47,6 +48,17 @@ std::unique_ptr<NativeWindow> HeadlessWindowSystem::CreateNativeWindow(
     ++created_;
     const bool layered = layered_ && (flags & kWindowLayered) != 0;
     return std::make_unique<HeadlessWindow>(rect, flags, layered, listener);
+}
+
+std::unique_ptr<SettingsDialogWindow> HeadlessWindowSystem::CreateSettingsDialog(
+    const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) {
+    if (failNext_ != 0) {
+        error = std::exchange(failNext_, 0);
+        return nullptr;
+    }
+    error = 0;
+    ++dialogsCreated_;
+    return std::make_unique<HeadlessSettingsDialog>(layout, listener);
 }
 
 Rect HeadlessWindowSystem::WorkAreaFor(const Rect& rect) {
@@ -100,8 +112,9 @@ void HeadlessWindowSystem::Post(std::function<void()> task) {
     wake_.notify_all();
 }
 
-void HeadlessWindowSystem::OpenUrl(const std::string& url) {
+bool HeadlessWindowSystem::OpenUrl(const std::string& url) {
     openedUrls_.push_back(url);
+    return true;
 }
 
 int HeadlessWindowSystem::RunPendingTasks() {

@@ -28,6 +28,10 @@ class HeadlessWindowSystem : public WindowSystem {
     std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                      NativeWindowListener& listener,
                                                      int& error) override;
+    // HeadlessSettingsDialogs; creation fails like CreateNativeWindow.
+    std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(const SettingsDialogLayout& layout,
+                                                               SettingsDialogListener& listener,
+                                                               int& error) override;
     // The work area with the largest overlap with `rect`; when none
     // overlaps, the nearest one (by the distance between the rectangles).
     Rect WorkAreaFor(const Rect& rect) override;
@@ -40,8 +44,8 @@ class HeadlessWindowSystem : public WindowSystem {
 
     // Any thread: queues `task` for the main loop.
     void Post(std::function<void()> task) override;
-    // Records the URL; nothing is started.
-    void OpenUrl(const std::string& url) override;
+    // Records the URL; nothing is started. True.
+    bool OpenUrl(const std::string& url) override;
     // The URLs opened so far, oldest first.
     const std::vector<std::string>& openedUrls() const { return openedUrls_; }
     // Runs the tasks queued now without waiting; answers how many ran.
@@ -49,10 +53,12 @@ class HeadlessWindowSystem : public WindowSystem {
 
     void SetWorkAreas(std::vector<Rect> workAreas);
     void SetLayeredAvailable(bool available) { layered_ = available; }
-    // The next CreateNativeWindow fails with `error` (non-zero).
+    // The next CreateNativeWindow or CreateSettingsDialog fails with `error`
+    // (non-zero).
     void FailNextCreate(int error) { failNext_ = error; }
     // How many windows were created so far.
     int windowsCreated() const { return created_; }
+    int settingsDialogsCreated() const { return dialogsCreated_; }
 
   private:
     std::vector<Rect> workAreas_;
@@ -60,6 +66,7 @@ class HeadlessWindowSystem : public WindowSystem {
     int failNext_ = 0;
     int created_ = 0;
     std::vector<std::string> openedUrls_;
+    int dialogsCreated_ = 0;
 
     std::mutex mutex_;  // guards the queue and the quit request
     std::condition_variable wake_;

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "platform/PlatformWindowSystem.h"
-#include "platform/linux/DefaultBrowser.h"
 #include "platform/linux/GtkNativeWindow.h"
+#include "platform/linux/GtkSettingsDialog.h"
 
 namespace quil {
 namespace {
@@ -61,6 +61,11 @@ std::unique_ptr<NativeWindow> GtkWindowSystem::CreateNativeWindow(const Rect& re
     return GtkNativeWindow::Create(rect, flags, LayeredAvailable(), listener, error);
 }
 
+std::unique_ptr<SettingsDialogWindow> GtkWindowSystem::CreateSettingsDialog(
+    const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) {
+    return GtkSettingsDialog::Create(layout, listener, error);
+}
+
 Rect GtkWindowSystem::WorkAreaFor(const Rect& rect) {
     GdkDisplay* display = gdk_display_get_default();
     // The monitor under the rectangle's centre, or the nearest one.
@@ -98,8 +103,14 @@ void GtkWindowSystem::Post(std::function<void()> task) {
     g_idle_add_full(G_PRIORITY_DEFAULT, RunTask, owned, DeleteTask);
 }
 
-void GtkWindowSystem::OpenUrl(const std::string& url) {
-    OpenInDefaultBrowser(url);
+bool GtkWindowSystem::OpenUrl(const std::string& url) {
+    // A URL with a zero byte inside would reach the browser cut short.
+    if (url.empty() || url.find('\0') != std::string::npos)
+        return false;
+    GError* error = nullptr;
+    const bool started = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
+    g_clear_error(&error);
+    return started;
 }
 
 std::unique_ptr<WindowSystem> CreatePlatformWindowSystem(int& argc, char**& argv) {

@@ -19,13 +19,17 @@ class GtkWindowSystem final : public WindowSystem {
     std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                      NativeWindowListener& listener,
                                                      int& error) override;
+    std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(const SettingsDialogLayout& layout,
+                                                               SettingsDialogListener& listener,
+                                                               int& error) override;
     Rect WorkAreaFor(const Rect& rect) override;
     bool LayeredAvailable() override;
     int RunMainLoop() override;
     void PostQuit(int exitCode) override;
     // An idle source of the default main context runs the task.
     void Post(std::function<void()> task) override;
-    void OpenUrl(const std::string& url) override;
+    // GIO's default application for the URL's scheme.
+    bool OpenUrl(const std::string& url) override;
 
   private:
     struct Impl;

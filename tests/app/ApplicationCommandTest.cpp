@@ -56,7 +56,7 @@ TEST_F(AppTest, KnownCodesAreHandledUnknownOnesChangeNothing) {
     service.webHost = "songs.example.org";
     service.webPort = 8080;
     app().SetService(service);
-    for (uint32_t code : {CommandCode("LINK"), CommandCode("TWWW"), CommandCode("pref")}) {
+    for (uint32_t code : {CommandCode("LINK"), CommandCode("TWWW")}) {
         EXPECT_TRUE(app().command(code, 0)) << code;
         EXPECT_EQ(Take(app(), window()), before) << code;
     }

@@ -7,6 +7,7 @@
 
 #include "AppTestSupport.h"
 #include "app/SettingsStore.h"
+#include "platform/headless/HeadlessSettingsDialog.h"
 #include "tests/net/FakeWebHost.h"
 
 namespace quil {
@@ -37,7 +38,7 @@ class InputDeviceTest : public testing::AppTest {
 TEST_F(InputDeviceTest, DeviceChangesAndTheSoundServerAreFollowed) {
     EXPECT_EQ(State(), "Harkbox ready on pci");
     // The user's choice, absent now: the default stays open.
-    SettingsStore::WriteText(app().settingsKey(), Application::kInputDeviceValue, "USB Mic");
+    SettingsStore::WriteText(app().settingsKey(), InputSettingsDialog::kSettingName, "USB Mic");
     const struct {
         std::function<void()> change;
         std::string state;
@@ -61,6 +62,26 @@ TEST_F(InputDeviceTest, DeviceChangesAndTheSoundServerAreFollowed) {
     input_->SetDevices({kMic}, "usb");
     app_.reset();
     EXPECT_EQ(system_.RunPendingTasks(), 1);
+}
+
+TEST_F(InputDeviceTest, TheSettingsDialogListsEveryChoiceAndMakesItsOwn) {
+    using Names = std::vector<std::string>;
+    ASSERT_TRUE(app().command(CommandCode("pref"), 0));
+    auto* dialog = static_cast<HeadlessSettingsDialog*>(app().inputSettings().window());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Items(), Names{"Built-in Audio"});
+    input_->SetDevices({kBuiltIn, kMic}, "pci");
+    system_.RunPendingTasks();
+    EXPECT_EQ(dialog->Items(), (Names{"Built-in Audio", "USB Mic"}));
+    EXPECT_EQ(dialog->SelectedItem(), 0);
+    // The user's pick is opened, and stays chosen through the next change.
+    EXPECT_TRUE(dialog->Choose(1));
+    EXPECT_EQ(State(), "Harkbox ready on usb");
+    input_->SetDevices({kMic, kBuiltIn}, "pci");
+    system_.RunPendingTasks();
+    EXPECT_EQ(State(), "Harkbox ready on usb");
+    EXPECT_EQ(dialog->Items(), (Names{"USB Mic", "Built-in Audio"}));
+    EXPECT_EQ(dialog->SelectedItem(), 0);
 }
 
 TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {

@@ -32,7 +32,8 @@ struct Catalogue {
 };
 
 Catalogue MakeCatalogue(const std::vector<uint64_t>& seeds,
-                        const std::vector<std::vector<float>>& extra = {}) {
+                        const std::vector<std::vector<float>>& extra = {},
+                        const MatcherSettings& settings = {}) {
     Catalogue catalogue;
     FingerprintIndex index;
     for (uint64_t seed : seeds)
@@ -46,7 +47,7 @@ Catalogue MakeCatalogue(const std::vector<uint64_t>& seeds,
         index.AddSong(song, Analyse(catalogue.songs[i]));
     }
     index.Finish();
-    catalogue.matcher = std::make_unique<Matcher>(std::move(index), MatcherSettings{});
+    catalogue.matcher = std::make_unique<Matcher>(std::move(index), settings);
     return catalogue;
 }
 
@@ -123,26 +124,33 @@ size_t At(double seconds) {
     return static_cast<size_t>(seconds * kAnalysisRate) + 337;
 }
 
+// Each of the two decision rules alone names the right song at the right
+// offset, and neither names a song the catalogue does not hold.
 TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
-    const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16});
-    struct Case {
-        size_t song;
-        double from;
-    };
-    for (const Case& c : {Case{0, 3.0}, Case{2, 17.5}, Case{5, 25.0}}) {
-        SCOPED_TRACE(c.song);
-        SongSource excerpt(catalogue.songs[c.song], At(c.from), At(12));
-        ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
-        ASSERT_TRUE(result.answer.has_value());
-        EXPECT_EQ(result.answer->song.id, static_cast<int64_t>(c.song + 1));
-        EXPECT_NEAR(result.answer->offsetSeconds, c.from, 2.0 * kHopSize / kAnalysisRate);
-        EXPECT_LT(result.seconds, 10.0);
-    }
-    // Songs the catalogue does not hold are never named.
-    for (uint64_t seed : {21u, 22u, 23u}) {
-        const std::vector<float> stranger = SyntheticSong(40, seed);
-        SongSource excerpt(stranger, At(5), At(30));
-        EXPECT_FALSE(ReplayQuery(excerpt, *catalogue.matcher).answer.has_value()) << seed;
+    MatcherSettings quickOnly, patientOnly;
+    quickOnly.patientThresholdPerLogFrame = 1e9;
+    patientOnly.threshold = 1e9;
+    for (const MatcherSettings& settings : {quickOnly, patientOnly}) {
+        SCOPED_TRACE(settings.threshold > 1e8 ? "patient rule" : "quick rule");
+        const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16}, {}, settings);
+        struct Case {
+            size_t song;
+            double from;
+        };
+        for (const Case& c : {Case{0, 3.0}, Case{2, 17.5}, Case{5, 25.0}}) {
+            SCOPED_TRACE(c.song);
+            SongSource excerpt(catalogue.songs[c.song], At(c.from), At(12));
+            ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
+            ASSERT_TRUE(result.answer.has_value());
+            EXPECT_EQ(result.answer->song.id, static_cast<int64_t>(c.song + 1));
+            EXPECT_NEAR(result.answer->offsetSeconds, c.from, 2.0 * kHopSize / kAnalysisRate);
+            EXPECT_LT(result.seconds, 10.0);
+        }
+        for (uint64_t seed : {21u, 22u, 23u}) {
+            const std::vector<float> stranger = SyntheticSong(40, seed);
+            SongSource excerpt(stranger, At(5), At(30));
+            EXPECT_FALSE(ReplayQuery(excerpt, *catalogue.matcher).answer.has_value()) << seed;
+        }
     }
 }
 
