@@ -1,11 +1,10 @@
 #include "app/Application.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "app/SettingsStore.h"
 #include "data/SkinArtworkData.h"
+#include "platform/PlatformSoundInput.h"
 
 namespace quil {
 
@@ -16,17 +15,24 @@ const char kWidthValue[] = "HarkboxWindowWidth";
 
 }  // namespace
 
-Application::Application(std::string_view programPath)
+Application::Application(std::string_view programPath, std::unique_ptr<SoundInput> input)
     : settingsKey_(SettingsStore::BuildSettingsKey(programPath)),
-      inputSettings_(settingsKey_, *processes_, [this](const std::string& name) {
-          return InputDeviceChosenPlaceholder(name);
-      }) {}
-
-int Application::InputDeviceChosenPlaceholder(const std::string&) {
-    return 0;
-}
+      soundInput_(std::move(input)),
+      self_(std::make_shared<Application*>(this)),
+      inputSettings_(
+          settingsKey_, *processes_,
+          [this](const std::string& name) { return OnInputDeviceChosen(name); },
+          [this](std::vector<std::string>& names) {
+              if (soundInput_)
+                  CaptureDevices::ListCaptureDeviceNames(*soundInput_, names);
+          }) {}
 
 Application::~Application() {
+    // No device change or capture end reaches this object any more, and
+    // tasks already posted find it gone.
+    if (soundInput_)
+        soundInput_->SetChangeCallback(nullptr);
+    *self_ = nullptr;
     Show(false);
     if (started_) {
         // One guarded block: a failed origin write skips the width.
@@ -40,6 +46,9 @@ Application::~Application() {
     runWorkers_.RequestStop();
     statusTickers_.RequestStop();
     waveformTickers_.RequestStop();
+    // A run's analysis may be waiting for sound; a closed stream ends it.
+    if (capture_)
+        capture_->Close();
     runWorkers_.Wait();
     statusTickers_.Wait();
     waveformTickers_.Wait();
@@ -97,8 +106,18 @@ int Application::Start(WindowSystem& system) {
             return kNoFont;
         }
     }
-    // No capture stream yet: the window starts in the no-input state.
-    ShowIdleState();
+    if (!soundInput_)
+        soundInput_ = CreatePlatformSoundInput();
+    devices_ = std::make_unique<CaptureDevices>(*soundInput_);
+    capture_ = std::make_unique<CaptureStream>(*soundInput_);
+    // Both arrive on the sound input's thread, which may do no more than
+    // post the work to the main thread.
+    capture_->SetEndedCallback([this] { PostToMain(&Application::CaptureEnded); });
+    soundInput_->SetChangeCallback([this] { PostToMain(&Application::ChooseDevice); });
+    SetWaveformSamples([capture = capture_.get()](int32_t count, float* out, int32_t step) {
+        return capture->Peek(count, out, step);
+    });
+    ChooseDevice();
     waveformTickers_.Start(WaveformTickerMain, this);
     started_ = true;
     return 0;
@@ -158,7 +177,8 @@ void Application::RunWaveformTicker(StopToken& token) {
                 return;
             DrawWaveformPass();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(WaveformTicker::kPeriodMs));
+        if (token.WaitFor(WaveformTicker::kPeriodMs))
+            return;
     }
 }
 

@@ -1,17 +1,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/InputSettingsDialog.h"
+#include "app/RunOutcome.h"
 #include "app/WaveformTicker.h"
+#include "audio/CaptureDevices.h"
+#include "audio/CaptureStream.h"
 #include "gfx/FontChain.h"
 #include "gfx/Mask.h"
 #include "gfx/Skin.h"
 #include "gfx/SkinArtwork.h"
+#include "net/QueryClient.h"
+#include "net/WebHost.h"
 #include "platform/ProcessStarter.h"
+#include "platform/SoundInput.h"
 #include "platform/ThreadGroup.h"
 #include "platform/WindowSystem.h"
 #include "ui/Button.h"
@@ -57,20 +64,39 @@ class Application : public Window {
     // What Start answers when the embedded skin images are damaged.
     static constexpr int kNoSkin = -3;
 
+    // Milliseconds between two passes of the status ticker.
+    static constexpr int32_t kStatusTickMs = 1000;
+
+    // Where a run looks for its service. The defaults are the build's; tests
+    // point runs at services of their own on the loopback interface.
+    struct Service {
+        std::string webHost = kWebHost;
+        int webPort = kWebPort;  // 0 means 80
+        uint16_t serverPort = QueryClient::kServerPort;
+        // Bounds resolving the web host, the whole fetch of the server's
+        // host name, and resolving that name, each.
+        int lookupTimeoutSeconds = kHostLookupTimeoutSeconds;
+        int32_t handshakeAttemptMs = QueryClient::kAttemptTimeoutMs;
+    };
+
     // Builds the members only: no window, no thread. `programPath` is the
-    // executable's path as started; it names the settings key.
-    explicit Application(std::string_view programPath);
+    // executable's path as started; it names the settings key. `input` is
+    // the sound input to capture from; null means the platform's, made by
+    // Start.
+    explicit Application(std::string_view programPath, std::unique_ptr<SoundInput> input = nullptr);
     // Hides the window, stores its origin and width (when Start succeeded),
-    // stops and waits for every worker thread, then releases the skin and
-    // the window.
+    // stops every worker thread, closes the capture (so that a run waiting
+    // for sound ends too), waits for the threads, then releases the skin
+    // and the window.
     ~Application() override;
 
     // Main thread, once: reads the stored geometry, creates the native
     // window on `system` (which must outlive this object), builds the skin,
-    // the views and the fonts, shows the idle state and starts the waveform
-    // ticker. Answers 0, the window system's creation error, kNoFont (after
-    // writing "Harkbox: no font found\n" to standard error) or kNoSkin; the
-    // program ends with that status.
+    // the views and the fonts, opens the chosen input device (which shows
+    // the ready or the no-input state), starts following device changes and
+    // starts the waveform ticker. Answers 0, the window system's creation
+    // error, kNoFont (after writing "Harkbox: no font found\n" to standard
+    // error) or kNoSkin; the program ends with that status.
     int Start(WindowSystem& system);
 
     // The application's command handler: true for every code it knows.
@@ -92,11 +118,40 @@ class Application : public Window {
     // Everything else moves the window.
     bool isCaptionArea(int32_t screenX, int32_t screenY) override;
 
+    // "FIND", main thread: the find button takes its stop look and command,
+    // the lines show "Looking up server" / "Please wait", and the run's
+    // status ticker and worker start. A thread that cannot be started ends
+    // the run at once with an outcome.
+    void StartRun();
     // Back to the ready or the no-input state: stops a run and its status
     // ticker (without waiting), gives the find button its find look and
     // command, hides the link button, shows the state's two lines and sets
     // the zoom size. Any thread.
     void ShowIdleState();
+    // Opens the capture on the device of this name (closing the current
+    // one) and shows the no-input state when that fails, the ready state
+    // when a device is open where none was; a run goes on when the stream
+    // stays open. 0 when the stream is open afterwards, else -1. Main thread.
+    int OnInputDeviceChosen(const std::string& name);
+
+    // The run's worker thread: looks the server up, shakes hands, streams
+    // the fingerprint and shows the outcome; a stop request ends it without
+    // a change on the window.
+    void RunBody(StopToken& token);
+    // The run's status ticker: once a second line 1 shows the current stage
+    // text with zero to three dots, until stopped.
+    void StatusTickerBody(StopToken& token);
+
+    // Replaces the result link with the page about this song (UTF-8 texts).
+    // Needs the window lock.
+    void BuildResultLink(const std::string& title, const std::string& artist);
+    // "LINK": opens the result link with the user's country and language in
+    // the browser; nothing before the first found song. Main thread.
+    void OpenResultLink();
+    // Opens `url` in the user's browser: through the window system's URL
+    // handler, else with "xdg-open URL" started detached. Failures are
+    // ignored. Main thread.
+    void OpenUrl(const std::string& url);
     // Sets the zoom size to (the width the longest status line needs, at
     // least kMinWidth; the window height). Needs the window lock.
     void FitWidthToStatus();
@@ -112,8 +167,26 @@ class Application : public Window {
 
     // The input device and its settings dialog.
     InputSettingsDialog& inputSettings() { return inputSettings_; }
+
+    // Tests: where runs look for their service; set before a run starts.
+    void SetService(Service service) { service_ = std::move(service); }
+    const Service& service() const { return service_; }
+    // Tests: what the status ticker does between two passes instead of
+    // waiting kStatusTickMs; it answers true when the ticker is to end.
+    // Set before a run starts; an empty function restores the wait.
+    using TickerPause = std::function<bool(StopToken& token)>;
+    void SetStatusTickerPause(TickerPause pause) { statusTickerPause_ = std::move(pause); }
+    // Blocks until the run's worker and status ticker have ended. Not with
+    // the window lock held.
+    void WaitForRun();
+
     // The stored settings' key name.
     const std::string& settingsKey() const { return settingsKey_; }
+    // The result link; needs the window lock.
+    const std::string& resultLink() const { return resultLink_; }
+    // Null before Start.
+    CaptureStream* captureStream() const { return capture_.get(); }
+    CaptureDevices* captureDevices() const { return devices_.get(); }
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 
@@ -139,16 +212,45 @@ class Application : public Window {
     // True while an input device is open.
     bool InputOpen() const;
     void PostQuit();
+
+    // The device choice with the stored setting, at start-up and after
+    // every device change; main thread.
+    void ChooseDevice();
+    // A capture that ended by itself shows the no-input state; main thread.
+    void CaptureEnded();
+    // Any thread: runs `task` on the main thread, unless this object is
+    // gone by then.
+    void PostToMain(void (Application::*task)());
+
+    // The find button's two looks with their commands; window lock held.
+    void ShowFindLook();
+    void ShowStopLook();
+    // A new stage on line 1 and for the status ticker; false (and nothing
+    // shown) when the run was stopped. Takes the window lock.
+    bool ShowStage(const StopToken& token, const char* text);
+    // Shows how the run ended: nothing when `token` (may be null) shows a
+    // stop, tested under the window lock so that a cancel is never
+    // overwritten. Stops the status ticker. `title` and `artist` fill the
+    // lines of a found song.
+    void ShowOutcome(const StopToken* token, const RunOutcome& outcome,
+                     const std::string& title = {}, const std::string& artist = {});
+    static void RunWorkerMain(void** argument, StopToken* token);
+    static void StatusTickerMain(void** argument, StopToken* token);
     // The waveform ticker thread's body: a pass every 40 ms until stopped.
     void RunWaveformTicker(StopToken& token);
     static void WaveformTickerMain(void** argument, StopToken* token);
-    // PLACEHOLDER until the identification run brings OnInputDeviceChosen:
-    // the dialog's device choice ends here and opens nothing.
-    int InputDeviceChosenPlaceholder(const std::string& name);
 
     // Diagnostic level; nothing raises it.
     int32_t verbosity_ = 0;
     std::string settingsKey_;
+    // The sound input is released after the stream, the devices and the
+    // dialog that use it.
+    std::unique_ptr<SoundInput> soundInput_;
+    std::unique_ptr<CaptureDevices> devices_;
+    std::unique_ptr<CaptureStream> capture_;
+    // What tasks posted to the main thread reach: this object until its
+    // destructor clears it (on the main thread, where the tasks run too).
+    std::shared_ptr<Application*> self_;
     std::unique_ptr<ProcessStarter> processes_ = CreatePlatformProcessStarter();
     InputSettingsDialog inputSettings_;
     // Owned by the views below; these name the ones the program changes.
@@ -159,10 +261,13 @@ class Application : public Window {
     ThreadGroup runWorkers_;
     ThreadGroup statusTickers_;
     ThreadGroup waveformTickers_;
-    // Run state, set by the identification run.
-    [[maybe_unused]] std::string resultLink_;
-    [[maybe_unused]] bool statusChanged_ = false;
-    [[maybe_unused]] std::string currentStatusText_;
+    // Run state, guarded by the window lock.
+    std::string resultLink_;
+    bool statusChanged_ = false;
+    std::string currentStatusText_;
+    // Read by the run's threads; set before a run.
+    Service service_;
+    TickerPause statusTickerPause_;
 
     // The main window's own layout.
     WindowSystem* system_ = nullptr;  // not owned; set by Start

@@ -1,20 +1,23 @@
 // The application's commands: buttons, the popup menu and the window's
 // close request deliver them here.
 #include "app/Application.h"
+#include "app/ResultLink.h"
 
 namespace quil {
 
 bool Application::command(uint32_t code, uint32_t) {
     switch (code) {
         case CommandCode("FIND"):
-            // Starts an identification run once the run exists; nothing yet.
+            StartRun();
             return true;
         case CommandCode("STOP"):
             ShowIdleState();
             return true;
         case CommandCode("LINK"):
+            OpenResultLink();
+            return true;
         case CommandCode("TWWW"):
-            // Open a page in the browser once result links exist; nothing yet.
+            OpenUrl(ResultLink::WebsitePage(service_.webHost, service_.webPort));
             return true;
         case CommandCode("pref"):
             // A dialog that cannot be made leaves nothing to show.

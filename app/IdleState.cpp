@@ -7,9 +7,7 @@
 namespace quil {
 
 bool Application::InputOpen() const {
-    // The capture stream is not part of the program yet: there is never an
-    // open input device.
-    return false;
+    return capture_ && capture_->open;
 }
 
 void Application::ShowIdleState() {
@@ -19,9 +17,7 @@ void Application::ShowIdleState() {
     LockGuard hold(*this);
     if (!viewsBuilt_)
         return;
-    find_->setImages(&art_.identifyButton[2], &art_.identifyButton[0], &art_.identifyButton[1],
-                     nullptr);
-    find_->setCommand(CommandCode("FIND"));
+    ShowFindLook();
     link_->setVisible(false);
     const bool open = InputOpen();
     find_->setEnabled(open);

@@ -138,11 +138,15 @@ void CaptureStream::Deliver(const int16_t* samples, size_t count) {
 }
 
 void CaptureStream::Ended(int error) {
-    std::lock_guard<std::mutex> ring(ringMutex_);
-    ended_ = true;
-    endError_ = error;
-    open = false;
-    arrived_.notify_all();
+    {
+        std::lock_guard<std::mutex> ring(ringMutex_);
+        ended_ = true;
+        endError_ = error;
+        open = false;
+        arrived_.notify_all();
+    }
+    if (onEnded_)
+        onEnded_();
 }
 
 }  // namespace quil

@@ -2,8 +2,10 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fingerprint/SampleSource.h"
@@ -56,6 +58,13 @@ class CaptureStream final : public SampleSource {
     // The next Read starts with the sound captured from now on; kClosed on
     // a closed stream.
     int SyncToNow() override;
+    // Called on the sound input's thread, under its lock, when a capture
+    // ends by itself (its device or the server went away); it must return
+    // soon and not call into the stream or the sound input. Set it before
+    // the first Open.
+    using EndedCallback = std::function<void()>;
+    void SetEndedCallback(EndedCallback onEnded) { onEnded_ = std::move(onEnded); }
+
     // Writes the `count` newest samples, every `step`-th one, oldest first,
     // to `out`, without moving the reading position. A closed stream, and
     // any sample older than the ring holds, give zeros. 0, or -1 for a
@@ -67,6 +76,7 @@ class CaptureStream final : public SampleSource {
     void Ended(int error);
 
     SoundInput& input_;
+    EndedCallback onEnded_;
     std::mutex controlMutex_;  // serialises Open and Close
     std::mutex readMutex_;     // one Read or SyncToNow at a time
 

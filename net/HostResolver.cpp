@@ -1,20 +1,26 @@
 #include "net/HostResolver.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/Sockets.h"
 
 namespace quil {
 
-std::optional<HostEntry> ResolveHost(const std::string& text, int* error) {
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error, int timeoutSeconds,
+                                     const StopToken* stop) {
     HostEntry entry;
     uint32_t address = 0;
     if (ParseDottedAddress(text, address)) {
         entry.addresses.push_back(address);
         return entry;
     }
-    int failure = LookupHostAddresses(text, entry.addresses);
+    // Seconds as the socket seam's milliseconds, within its range.
+    const int32_t timeout =
+        static_cast<int32_t>(std::clamp(timeoutSeconds, 0, INT32_MAX / 1000)) * 1000;
+    int failure = LookupHostAddresses(text, entry.addresses, timeout, stop);
     if (failure == 0 && !entry.addresses.empty())
         return entry;
     // A lookup that succeeds without an IPv4 address finds no host either.

@@ -7,6 +7,8 @@
 
 namespace quil {
 
+class StopToken;
+
 // A resolved host: its IPv4 addresses in host byte order, in the
 // resolver's order, never empty. Connections use the first one.
 struct HostEntry {
@@ -17,8 +19,11 @@ struct HostEntry {
 // address, anything else is looked up by name. The text is used exactly as
 // given (no white space is trimmed, so a trailing line break fails). None
 // on failure, with the resolver's error number in `error` when given
-// (always above 0) and as the last socket error.
-std::optional<HostEntry> ResolveHost(const std::string& text, int* error = nullptr);
+// (always above 0) and as the last socket error. A name lookup gives up
+// after `timeoutSeconds` when that is above 0 (ETIMEDOUT), and soon after
+// `stop` (not owned, may be null) is raised (ECANCELED).
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error = nullptr,
+                                     int timeoutSeconds = 0, const StopToken* stop = nullptr);
 
 // Writes "<text>: socket (hostnames) error #<last socket error>" and a line
 // break to the standard error stream.

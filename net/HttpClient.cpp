@@ -10,6 +10,7 @@
 
 #include "net/HttpResponse.h"
 #include "platform/ByteReader.h"
+#include "platform/StopToken.h"
 
 namespace quil {
 
@@ -25,18 +26,43 @@ int32_t Milliseconds(int seconds) {
     return static_cast<int32_t>(std::clamp(seconds, 0, kLargest)) * 1000;
 }
 
-// Bounds the next receive by what is left until `deadline`. 0, or an error
-// number; ETIMEDOUT once the deadline has passed, which also ends a peer that
-// keeps sending and never closes.
-int BoundReceive(SocketHandle socket, const std::optional<Clock::time_point>& deadline) {
-    if (!deadline)
-        return 0;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-    if (left <= 0)
-        return ETIMEDOUT;
-    return SetReceiveTimeout(
-        socket, static_cast<int32_t>(std::min<int64_t>(left, std::numeric_limits<int32_t>::max())));
+// How long a receive waits before it looks at the stop request again (ms).
+constexpr int32_t kStopCheckMilliseconds = 100;
+
+// One receive of at most `capacity` bytes into `buffer`, bounded by what is
+// left until `deadline` and cut into slices that notice `stop`. 0 with the
+// byte count in `received` (0 when the peer closed), or an error number:
+// ETIMEDOUT once the deadline has passed, which also ends a peer that keeps
+// sending and never closes; ECANCELED on a stop.
+int ReceiveSome(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                const std::optional<Clock::time_point>& deadline, const StopToken* stop,
+                int64_t& received) {
+    for (;;) {
+        if (stop && stop->IsStopRequested())
+            return ECANCELED;
+        int64_t slice = stop ? kStopCheckMilliseconds : 0;
+        if (deadline) {
+            const int64_t left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
+                    .count();
+            if (left <= 0)
+                return ETIMEDOUT;
+            slice = slice > 0 ? std::min(slice, left) : left;
+        }
+        if (slice > 0) {
+            const int32_t bounded =
+                static_cast<int32_t>(std::min<int64_t>(slice, std::numeric_limits<int32_t>::max()));
+            if (const int error = SetReceiveTimeout(socket, bounded); error != 0)
+                return error;
+        }
+        received = ReceiveBytes(socket, buffer, capacity);
+        if (received >= 0)
+            return 0;
+        const int error = LastSocketError();
+        // A slice that ran out only means: look at the deadline and the stop.
+        if (slice == 0 || !IsTimeoutError(error))
+            return error;
+    }
 }
 
 // Answers `result` after closing the socket; the error number is taken
@@ -60,7 +86,7 @@ void AppendHttpBody(HttpBodyBuffer& body, const uint8_t* data, size_t size) {
 
 int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port, int method,
                     const std::string& path, const char* extraHeaders, SocketHandle& socket,
-                    int timeoutSeconds, char* request, size_t requestSize) {
+                    int timeoutSeconds, char* request, size_t requestSize, const StopToken* stop) {
     socket = kNoSocket;
     if (method < 0 || method > 2 || port < 0 || port > 65535 || !request || requestSize == 0)
         return EINVAL;
@@ -79,7 +105,7 @@ int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port
     std::optional<HostEntry> resolved;
     if (!host) {
         int error = 0;
-        resolved = ResolveHost(hostName, &error);
+        resolved = ResolveHost(hostName, &error, timeoutSeconds, stop);
         if (!resolved)
             return error;
         host = &*resolved;
@@ -98,7 +124,7 @@ int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port
             return error;
     }
     const SocketAddress peer{host->addresses.front(), static_cast<uint16_t>(usedPort)};
-    if (const int error = ConnectSocket(socket, peer, timeout); error != 0)
+    if (const int error = ConnectSocket(socket, peer, timeout, stop); error != 0)
         return error;
 
     const int64_t sent =
@@ -113,7 +139,7 @@ int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port
 
 int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int method,
               const std::string& path, const char* extraHeaders, int* status, HttpBodyBuffer& body,
-              int timeoutSeconds) {
+              int timeoutSeconds, const StopToken* stop) {
     std::optional<Clock::time_point> deadline;
     if (timeoutSeconds > 0)
         deadline = Clock::now() + std::chrono::milliseconds(Milliseconds(timeoutSeconds));
@@ -126,7 +152,7 @@ int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int 
     SocketHandle socket = kNoSocket;
     char request[kHttpRequestBufferSize];
     if (const int error = HttpSendRequest(host, hostName, port, method, path, extraHeaders, socket,
-                                          timeoutSeconds, request, sizeof request);
+                                          timeoutSeconds, request, sizeof request, stop);
         error != 0) {
         return Finish(socket, error);
     }
@@ -135,11 +161,11 @@ int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int 
     size_t held = 0;
     bool peerClosed = false;
     while (held < kHttpHeadBufferSize - 1) {
-        if (const int error = BoundReceive(socket, deadline); error != 0)
+        int64_t received = 0;
+        if (const int error = ReceiveSome(socket, head + held, kHttpHeadBufferSize - 1 - held,
+                                          deadline, stop, received);
+            error != 0)
             return Finish(socket, error);
-        const int64_t received = ReceiveBytes(socket, head + held, kHttpHeadBufferSize - 1 - held);
-        if (received < 0)
-            return Finish(socket, LastSocketError());
         if (received == 0) {
             peerClosed = true;
             break;
@@ -159,11 +185,11 @@ int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int 
     if (!peerClosed) {
         uint8_t chunk[4096];
         for (;;) {
-            if (const int error = BoundReceive(socket, deadline); error != 0)
+            int64_t received = 0;
+            if (const int error =
+                    ReceiveSome(socket, chunk, sizeof chunk, deadline, stop, received);
+                error != 0)
                 return Finish(socket, error);
-            const int64_t received = ReceiveBytes(socket, chunk, sizeof chunk);
-            if (received < 0)
-                return Finish(socket, LastSocketError());
             if (received == 0)
                 break;
             AppendHttpBody(body, chunk, static_cast<size_t>(received));

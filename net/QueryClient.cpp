@@ -29,7 +29,7 @@ int QueryClient::Handshake(uint32_t address, uint16_t port) {
     fields_ = AnswerFields{};
     header_ = PacketHeader{};
     socket_ = OpenUdpSocket();
-    if (socket_ == kNoSocket || SetReceiveTimeout(socket_, attemptTimeoutMs_) != 0)
+    if (socket_ == kNoSocket)
         return kNetworkError;
     server_ = SocketAddress{address, port};
     const int offer = RunPhase(Phase::kOffer);
@@ -57,10 +57,10 @@ int QueryClient::RunPhase(Phase phase) {
             return sent;
 
         SocketAddress from;
-        const int64_t received = ReceiveFrom(socket_, receiveBuffer_.data(), capacity, from);
-        const int error = received < 0 ? LastSocketError() : 0;
-        if (StopRequested())
-            return kStopped;
+        int64_t received = 0;
+        int error = 0;
+        if (const int waited = Receive(capacity, from, received, error); waited != 0)
+            return waited;
         if (received < 0) {
             if (IsTimeoutError(error))
                 continue;
@@ -108,6 +108,27 @@ int QueryClient::RunPhase(Phase phase) {
         }
     }
     return kNoDecision;
+}
+
+int QueryClient::Receive(size_t capacity, SocketAddress& from, int64_t& received, int& error) {
+    // The attempt's wait is cut into slices so that a stop is noticed
+    // within one of them rather than after the whole wait.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(attemptTimeoutMs_);
+    for (;;) {
+        const int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 deadline - std::chrono::steady_clock::now())
+                                 .count();
+        const int32_t slice = static_cast<int32_t>(std::clamp<int64_t>(left, 1, kStopCheckMs));
+        if (SetReceiveTimeout(socket_, slice) != 0)
+            return kNetworkError;
+        received = ReceiveFrom(socket_, receiveBuffer_.data(), capacity, from);
+        error = received < 0 ? LastSocketError() : 0;
+        if (StopRequested())
+            return kStopped;
+        if (received >= 0 || !IsTimeoutError(error) || left <= slice)
+            return 0;
+    }
 }
 
 int QueryClient::RunQuery(SampleSource& source) {

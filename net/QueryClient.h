@@ -32,9 +32,13 @@ class QueryClient {
     static constexpr int kNoSignal = -9;
     static constexpr int kAnswered = -10;
 
+    // The identification server's UDP port.
+    static constexpr uint16_t kServerPort = 5747;
     // Attempts per handshake phase, and the wait for a reply to each (ms).
     static constexpr int kAttempts = 10;
     static constexpr int32_t kAttemptTimeoutMs = 1000;
+    // A handshake wait looks at the stop request this often (ms).
+    static constexpr int32_t kStopCheckMs = 100;
     // Query phase limits, whole seconds since it began: all of it, and
     // without any sample above the signal threshold.
     static constexpr int64_t kQueryLimitSeconds = 60;
@@ -92,6 +96,11 @@ class QueryClient {
     bool StopRequested() const { return stop_ && stop_->IsStopRequested(); }
     // One handshake phase; 0 when it reached its decision's success.
     int RunPhase(Phase phase);
+    // One datagram of at most `capacity` bytes within the attempt's wait:
+    // `received` and `error` as ReceiveFrom and LastSocketError give them.
+    // Answers kStopped on a stop request, kNetworkError when the socket
+    // cannot be set up for the wait, else 0.
+    int Receive(size_t capacity, SocketAddress& from, int64_t& received, int& error);
     int Send(const uint8_t* data, size_t size);
     int Poll();
 

@@ -12,6 +12,8 @@
 
 namespace quil {
 
+class StopToken;
+
 // An IPv4 endpoint; the address is in host byte order.
 struct SocketAddress {
     uint32_t address = 0;
@@ -47,8 +49,10 @@ int BindSocket(SocketHandle socket, const SocketAddress& local);
 // The local endpoint the socket is bound to.
 int LocalAddress(SocketHandle socket, SocketAddress& local);
 // Connects a stream socket; with a time-out above 0 (milliseconds) the
-// attempt gives up after that long (ETIMEDOUT).
-int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeoutMilliseconds);
+// attempt gives up after that long (ETIMEDOUT), and when `stop` (not owned,
+// may be null) is raised meanwhile within a tenth of a second (ECANCELED).
+int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeoutMilliseconds,
+                  const StopToken* stop = nullptr);
 
 // Bytes sent, or -1 (see LastSocketError).
 int64_t SendTo(SocketHandle socket, const uint8_t* data, size_t size, const SocketAddress& peer);
@@ -63,7 +67,13 @@ int64_t ReceiveBytes(SocketHandle socket, uint8_t* buffer, size_t capacity);
 // A dotted IPv4 address ("192.0.2.7") in host byte order; false for anything else.
 bool ParseDottedAddress(const std::string& text, uint32_t& address);
 // The IPv4 addresses of a host name, in the resolver's order; 0 or an error
-// number (a resolver failure sets the last socket error too).
-int LookupHostAddresses(const std::string& name, std::vector<uint32_t>& addresses);
+// number (a resolver failure sets the last socket error too). With a
+// time-out above 0 (milliseconds) or a `stop` (not owned, may be null), the
+// caller waits at most that long (ETIMEDOUT) and no longer than a tenth of a
+// second after the stop (ECANCELED); the system's resolver, which cannot be
+// interrupted, then finishes on a helper thread of its own whose result is
+// dropped.
+int LookupHostAddresses(const std::string& name, std::vector<uint32_t>& addresses,
+                        int32_t timeoutMilliseconds = 0, const StopToken* stop = nullptr);
 
 }  // namespace quil

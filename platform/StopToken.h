@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -15,7 +16,8 @@ class StopToken {
     StopToken(const StopToken&) = delete;
     StopToken& operator=(const StopToken&) = delete;
 
-    // Counts one more stop request (saturating); never blocks for long.
+    // Counts one more stop request (saturating) and wakes a WaitFor; never
+    // blocks for long.
     void RequestStop();
 
     // True once at least one stop was requested.
@@ -24,8 +26,14 @@ class StopToken {
     // How many stop requests arrived so far.
     int32_t StopRequests() const;
 
+    // Sleeps for `milliseconds`, or less when a stop is requested meanwhile,
+    // so that a thread pausing between passes still ends promptly. Answers
+    // IsStopRequested afterwards. The owning thread only.
+    bool WaitFor(int32_t milliseconds) const;
+
   private:
     mutable std::mutex mutex_;
+    mutable std::condition_variable stopped_;
     int32_t stopRequests_ = 0;
 };
 

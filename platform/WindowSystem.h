@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/NativeWindow.h"
 #include "platform/NativeWindowListener.h"
@@ -51,6 +53,15 @@ class WindowSystem {
     virtual int RunMainLoop() = 0;
     // Any thread: ends RunMainLoop with `exitCode`.
     virtual void PostQuit(int exitCode) = 0;
+    // Any thread, never blocking: `task` runs once on the main loop's thread,
+    // after the tasks posted before it. A task still queued when the loop
+    // ends may never run, so it must not rely on running.
+    virtual void Post(std::function<void()> task) = 0;
+    // Main thread: hands `url` to the desktop's own handler for its scheme
+    // (the default browser), which opens it in a process of its own that
+    // the program neither waits for nor hears from again. False when the
+    // desktop has no handler or it failed to start.
+    virtual bool OpenUrl(const std::string& url) = 0;
 };
 
 }  // namespace quil

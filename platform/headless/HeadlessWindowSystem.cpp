@@ -112,6 +112,11 @@ void HeadlessWindowSystem::Post(std::function<void()> task) {
     wake_.notify_all();
 }
 
+bool HeadlessWindowSystem::OpenUrl(const std::string& url) {
+    openedUrls_.push_back(url);
+    return true;
+}
+
 int HeadlessWindowSystem::RunPendingTasks() {
     std::deque<std::function<void()>> now;
     {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/WindowSystem.h"
@@ -42,7 +43,11 @@ class HeadlessWindowSystem : public WindowSystem {
     void PostQuit(int exitCode) override;
 
     // Any thread: queues `task` for the main loop.
-    void Post(std::function<void()> task);
+    void Post(std::function<void()> task) override;
+    // Records the URL; nothing is started. True.
+    bool OpenUrl(const std::string& url) override;
+    // The URLs opened so far, oldest first.
+    const std::vector<std::string>& openedUrls() const { return openedUrls_; }
     // Runs the tasks queued now without waiting; answers how many ran.
     int RunPendingTasks();
 
@@ -60,6 +65,7 @@ class HeadlessWindowSystem : public WindowSystem {
     bool layered_ = true;
     int failNext_ = 0;
     int created_ = 0;
+    std::vector<std::string> openedUrls_;
     int dialogsCreated_ = 0;
 
     std::mutex mutex_;  // guards the queue and the quit request

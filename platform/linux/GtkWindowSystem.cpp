@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <functional>
+#include <utility>
 
 #include "platform/PlatformWindowSystem.h"
 #include "platform/linux/GtkNativeWindow.h"
@@ -18,6 +20,15 @@ gboolean QuitLoop(gpointer loop) {
 
 void UnrefLoop(gpointer loop) {
     g_main_loop_unref(static_cast<GMainLoop*>(loop));
+}
+
+gboolean RunTask(gpointer task) {
+    (*static_cast<std::function<void()>*>(task))();
+    return G_SOURCE_REMOVE;
+}
+
+void DeleteTask(gpointer task) {
+    delete static_cast<std::function<void()>*>(task);
 }
 
 }  // namespace
@@ -83,6 +94,23 @@ void GtkWindowSystem::PostQuit(int exitCode) {
     // Quitting from the loop's own thread, once it runs, so that a request
     // made before RunMainLoop starts is not lost.
     g_idle_add_full(G_PRIORITY_DEFAULT, QuitLoop, g_main_loop_ref(impl_->loop), UnrefLoop);
+}
+
+void GtkWindowSystem::Post(std::function<void()> task) {
+    // g_idle_add is safe from any thread and wakes the loop; the source owns
+    // the task and deletes it whether or not it ever ran.
+    auto* owned = new std::function<void()>(std::move(task));
+    g_idle_add_full(G_PRIORITY_DEFAULT, RunTask, owned, DeleteTask);
+}
+
+bool GtkWindowSystem::OpenUrl(const std::string& url) {
+    // A URL with a zero byte inside would reach the browser cut short.
+    if (url.empty() || url.find('\0') != std::string::npos)
+        return false;
+    GError* error = nullptr;
+    const bool started = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
+    g_clear_error(&error);
+    return started;
 }
 
 std::unique_ptr<WindowSystem> CreatePlatformWindowSystem(int& argc, char**& argv) {

@@ -26,6 +26,10 @@ class GtkWindowSystem final : public WindowSystem {
     bool LayeredAvailable() override;
     int RunMainLoop() override;
     void PostQuit(int exitCode) override;
+    // An idle source of the default main context runs the task.
+    void Post(std::function<void()> task) override;
+    // GIO's default application for the URL's scheme.
+    bool OpenUrl(const std::string& url) override;
 
   private:
     struct Impl;

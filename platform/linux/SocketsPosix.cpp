@@ -8,10 +8,18 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/Sockets.h"
+#include "platform/StopToken.h"
 
 namespace quil {
 
@@ -42,6 +50,77 @@ int SetTimeout(SocketHandle socket, int option, int32_t milliseconds) {
 }
 
 int Result(int status) { return status == 0 ? 0 : errno; }
+
+using Clock = std::chrono::steady_clock;
+
+// How long a wait goes on after a stop request, at most (milliseconds).
+constexpr int32_t kStopCheckMilliseconds = 100;
+
+// A bounded wait in slices short enough to notice a stop. `deadline` is
+// meaningful only when `bounded`.
+struct SlicedWait {
+    bool bounded;
+    Clock::time_point deadline;
+    const StopToken* stop;
+
+    SlicedWait(int32_t timeoutMilliseconds, const StopToken* token)
+        : bounded(timeoutMilliseconds > 0),
+          deadline(Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0))),
+          stop(token) {}
+
+    // 0 to wait on, else ECANCELED or ETIMEDOUT.
+    int Check() const {
+        if (stop && stop->IsStopRequested())
+            return ECANCELED;
+        if (bounded && Clock::now() >= deadline)
+            return ETIMEDOUT;
+        return 0;
+    }
+    // The next slice in milliseconds, at least 1; -1 for "no limit".
+    int Slice() const {
+        int64_t slice = stop ? kStopCheckMilliseconds : -1;
+        if (bounded) {
+            const int64_t left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            slice = slice < 0 ? left : std::min<int64_t>(slice, left);
+            slice = std::max<int64_t>(slice, 1);
+        }
+        return static_cast<int>(slice);
+    }
+};
+
+// The system resolver's answer for `name`; sets errno like the caller's.
+int LookupNow(const std::string& name, std::vector<uint32_t>& addresses) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int status = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (status != 0) {
+        // Resolver failures have codes of their own; report a host-not-found
+        // errno so callers see one kind of number.
+        const int error = status == EAI_SYSTEM && errno != 0 ? errno : EHOSTUNREACH;
+        errno = error;
+        return error;
+    }
+    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+        const auto* native = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
+        addresses.push_back(ntohl(native->sin_addr.s_addr));
+    }
+    freeaddrinfo(found);
+    return 0;
+}
+
+// What a resolver helper thread hands back; shared, because a caller that
+// stops waiting leaves it to the helper.
+struct PendingLookup {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    int error = 0;
+    std::vector<uint32_t> addresses;
+};
 
 }  // namespace
 
@@ -95,26 +174,31 @@ int LocalAddress(SocketHandle socket, SocketAddress& local) {
     return 0;
 }
 
-int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeoutMilliseconds) {
+int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeoutMilliseconds,
+                  const StopToken* stop) {
     const sockaddr_in native = ToNative(peer);
     const auto* address = reinterpret_cast<const sockaddr*>(&native);
-    if (timeoutMilliseconds <= 0) return Result(::connect(Fd(socket), address, sizeof native));
+    if (timeoutMilliseconds <= 0 && !stop)
+        return Result(::connect(Fd(socket), address, sizeof native));
 
-    // A bounded connect: start it non-blocking, wait for the outcome, then
-    // give the socket its blocking mode back.
+    // A bounded connect: start it non-blocking, wait for the outcome in
+    // slices that notice a stop, then give the socket its blocking mode back.
     const int flags = fcntl(Fd(socket), F_GETFL, 0);
     if (flags < 0 || fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    const SlicedWait wait(timeoutMilliseconds, stop);
     int error = 0;
     if (::connect(Fd(socket), address, sizeof native) != 0) {
         error = errno;
-        if (error == EINPROGRESS) {
+        while (error == EINPROGRESS) {
+            if (const int ended = wait.Check(); ended != 0) {
+                error = ended;
+                break;
+            }
             pollfd waiting{Fd(socket), POLLOUT, 0};
-            const int ready = ::poll(&waiting, 1, timeoutMilliseconds);
-            if (ready == 0) {
-                error = ETIMEDOUT;
-            } else if (ready < 0) {
+            const int ready = ::poll(&waiting, 1, wait.Slice());
+            if (ready < 0 && errno != EINTR) {
                 error = errno;
-            } else {
+            } else if (ready > 0) {
                 socklen_t length = sizeof error;
                 if (getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
             }
@@ -163,30 +247,50 @@ bool ParseDottedAddress(const std::string& text, uint32_t& address) {
     return true;
 }
 
-int LookupHostAddresses(const std::string& name, std::vector<uint32_t>& addresses) {
+int LookupHostAddresses(const std::string& name, std::vector<uint32_t>& addresses,
+                        int32_t timeoutMilliseconds, const StopToken* stop) {
     addresses.clear();
     if (name.find('\0') != std::string::npos) {
         errno = EINVAL;
         return EINVAL;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int status = getaddrinfo(name.c_str(), nullptr, &hints, &found);
-    if (status != 0) {
-        // Resolver failures have codes of their own; report a host-not-found
-        // errno so callers see one kind of number.
-        const int error = status == EAI_SYSTEM && errno != 0 ? errno : EHOSTUNREACH;
-        errno = error;
-        return error;
+    if (timeoutMilliseconds <= 0 && !stop)
+        return LookupNow(name, addresses);
+
+    auto pending = std::make_shared<PendingLookup>();
+    try {
+        std::thread([pending, name] {
+            std::vector<uint32_t> found;
+            const int error = LookupNow(name, found);
+            std::lock_guard<std::mutex> guard(pending->mutex);
+            pending->error = error;
+            pending->addresses = std::move(found);
+            pending->done = true;
+            pending->finished.notify_all();
+        }).detach();
+    } catch (const std::exception&) {
+        // No thread to spare: the lookup runs here, unbounded as it always was.
+        return LookupNow(name, addresses);
     }
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        const auto* native = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-        addresses.push_back(ntohl(native->sin_addr.s_addr));
+
+    const SlicedWait wait(timeoutMilliseconds, stop);
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    for (;;) {
+        if (pending->done) {
+            addresses = std::move(pending->addresses);
+            errno = pending->error;
+            return pending->error;
+        }
+        if (const int ended = wait.Check(); ended != 0) {
+            errno = ended;
+            return ended;
+        }
+        const int slice = wait.Slice();
+        if (slice < 0)
+            pending->finished.wait(lock);
+        else
+            pending->finished.wait_for(lock, std::chrono::milliseconds(slice));
     }
-    freeaddrinfo(found);
-    return 0;
 }
 
 }  // namespace quil

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "platform/headless/HeadlessSoundInput.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowSystem.h"
 
@@ -72,9 +73,14 @@ class AppTest : public ::testing::Test {
         std::filesystem::remove_all(root_, ignored);
     }
 
-    // Constructs and starts the application; answers Start's result.
+    // Constructs and starts the application on a scripted sound input with
+    // `devices_` (none unless a test sets them) and `defaultDevice_` as the
+    // default's identifier; answers Start's result.
     int StartApp() {
-        app_ = std::make_unique<Application>("/usr/bin/harkbox");
+        auto input = std::make_unique<HeadlessSoundInput>();
+        input->SetDevices(devices_, defaultDevice_);
+        input_ = input.get();
+        app_ = std::make_unique<Application>("/usr/bin/harkbox", std::move(input));
         return app_->Start(system_);
     }
     Application& app() { return *app_; }
@@ -84,6 +90,9 @@ class AppTest : public ::testing::Test {
     std::optional<ScopedEnv> config_;
     std::optional<ScopedEnv> fonts_;
     HeadlessWindowSystem system_;
+    std::vector<SoundDevice> devices_;
+    std::string defaultDevice_;
+    HeadlessSoundInput* input_ = nullptr;  // owned by the application
     std::unique_ptr<Application> app_;
 };
 

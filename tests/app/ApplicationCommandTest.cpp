@@ -50,11 +50,18 @@ TEST_F(AppTest, KnownCodesAreHandledUnknownOnesChangeNothing) {
         EXPECT_FALSE(app().command(code, 0)) << code;
         EXPECT_EQ(Take(app(), window()), before) << code;
     }
-    // Handled codes whose actions come with later parts of the program.
-    for (uint32_t code : {CommandCode("FIND"), CommandCode("LINK"), CommandCode("TWWW")}) {
+    // Handled codes that change nothing on the window: no link before a
+    // found song, the website opens in the browser.
+    Application::Service service;
+    service.webHost = "songs.example.org";
+    service.webPort = 8080;
+    app().SetService(service);
+    for (uint32_t code : {CommandCode("LINK"), CommandCode("TWWW")}) {
         EXPECT_TRUE(app().command(code, 0)) << code;
         EXPECT_EQ(Take(app(), window()), before) << code;
     }
+    EXPECT_EQ(system_.openedUrls(),
+              std::vector<std::string>{"http://songs.example.org:8080/harkbox/"});
 
     // "STOP" returns to the idle state from anything the lines show.
     {

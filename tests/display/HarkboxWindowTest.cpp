@@ -87,11 +87,15 @@ class Harkbox {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("SYSTEMROOT=", 0) != 0)
+            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("SYSTEMROOT=", 0) != 0 &&
+                entry.rfind("PULSE_SERVER=", 0) != 0)
                 env.push_back(entry);
         }
         env.push_back("XDG_CONFIG_HOME=" + (root_ / "config").string());
         env.push_back("SYSTEMROOT=" + (root_ / "windows").string());
+        // No sound server: the window shows the no-input state of the
+        // reference picture whatever the machine has.
+        env.push_back("PULSE_SERVER=unix:" + (root_ / "no-sound-server").string());
         // No accessibility bus: the bare X server has none, and its client
         // library keeps memory that the leak checker would report.
         env.push_back("NO_AT_BRIDGE=1");

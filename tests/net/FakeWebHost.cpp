@@ -94,9 +94,11 @@ void FakeWebHost::Serve() {
         }
         arrived_.notify_all();
 
+        while (mode_ == Mode::kAnswerWhenReleased && !released_ && !stop_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (mode_ != Mode::kSilent)
             SendAll(connection, response_);
-        if (mode_ != Mode::kAnswerAndClose)
+        if (mode_ != Mode::kAnswerAndClose && mode_ != Mode::kAnswerWhenReleased)
             Hold(connection);
         ::close(connection);
     }

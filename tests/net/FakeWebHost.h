@@ -19,10 +19,11 @@ namespace quil::test {
 class FakeWebHost {
   public:
     enum class Mode {
-        kAnswerAndClose,  // send the response, then close
-        kSilent,          // send nothing and keep the connection open
-        kAnswerAndHold,   // send the response and keep the connection open
-        kStream,          // send the response, then more bytes without end
+        kAnswerAndClose,      // send the response, then close
+        kSilent,              // send nothing and keep the connection open
+        kAnswerAndHold,       // send the response and keep the connection open
+        kStream,              // send the response, then more bytes without end
+        kAnswerWhenReleased,  // send the response once Release was called, then close
     };
 
     explicit FakeWebHost(std::string response, Mode mode = Mode::kAnswerAndClose);
@@ -31,6 +32,8 @@ class FakeWebHost {
     FakeWebHost& operator=(const FakeWebHost&) = delete;
 
     uint16_t port() const { return port_; }
+    // Lets kAnswerWhenReleased answer the request it holds and every later one.
+    void Release() { released_ = true; }
     // The requests received so far, in order, after waiting up to five
     // seconds for at least `count` of them.
     std::vector<std::string> Requests(size_t count = 1);
@@ -44,6 +47,7 @@ class FakeWebHost {
     int listener_ = -1;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> released_{false};
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::vector<std::string> requests_;

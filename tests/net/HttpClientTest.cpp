@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/Sockets.h"
+#include "platform/StopToken.h"
 #include "tests/net/FakeWebHost.h"
 
 namespace quil {
@@ -162,6 +164,26 @@ TEST(HttpFetch, ABoundedFetchEndsOnAPeerThatStalls) {
         Fetched f;
         Fetch(host, f, 1, nullptr, 1);
         EXPECT_TRUE(IsTimeoutError(f.result)) << static_cast<int>(mode) << ": " << f.result;
+    }
+}
+
+TEST(HttpFetch, AStopEndsAnUnboundedFetchOfAPeerThatStalls) {
+    for (const auto mode : {FakeWebHost::Mode::kSilent, FakeWebHost::Mode::kAnswerAndHold}) {
+        FakeWebHost host("HTTP/1.0 200 OK\r\n\r\nbody", mode);
+        StopToken stop;
+        std::thread stopper([&] {
+            host.Requests(1);
+            stop.RequestStop();
+        });
+        uint8_t storage[64];
+        HttpBodyBuffer body{0, storage, 63};
+        const HostEntry entry{{kLoopback}};
+        // No time limit: only the stop can end the wait.
+        EXPECT_EQ(HttpFetch(&entry, "127.0.0.1", host.port(), 1, "/", nullptr, nullptr, body, 0,
+                            &stop),
+                  ECANCELED)
+            << static_cast<int>(mode);
+        stopper.join();
     }
 }
 

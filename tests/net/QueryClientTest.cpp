@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../fingerprint/MemorySource.h"
@@ -190,6 +191,21 @@ TEST(QueryClientHandshake, StopRequestEndsItAfterTheReceive) {
     Client client(&stop);
     EXPECT_EQ(client.Handshake(server), QueryClient::kStopped);
     ASSERT_TRUE(server.WaitForHandled(1));
+    EXPECT_EQ(server.Received().size(), 1u);
+}
+
+TEST(QueryClientHandshake, AStopEndsALongWaitForAReply) {
+    FakeIdentificationServer server(ScriptOf({.onHello = [](int) { return Replies{}; }}));
+    StopToken stop;
+    Client client(&stop);
+    // Ten minutes per attempt: only the stop can end the wait.
+    client.query.SetAttemptTimeout(600000);
+    std::thread stopper([&] {
+        server.WaitForHandled(1);
+        stop.RequestStop();
+    });
+    EXPECT_EQ(client.Handshake(server), QueryClient::kStopped);
+    stopper.join();
     EXPECT_EQ(server.Received().size(), 1u);
 }
 

@@ -66,6 +66,16 @@ TEST(StopTokenTest, CountsRequests) {
     EXPECT_EQ(token.StopRequests(), 2);
 }
 
+TEST(StopTokenTest, WaitForEndsEarlyOnAStop) {
+    StopToken token;
+    EXPECT_FALSE(token.WaitFor(0));
+    std::thread stopper([&] { token.RequestStop(); });
+    // A minute unless the stop wakes it.
+    EXPECT_TRUE(token.WaitFor(60000));
+    stopper.join();
+    EXPECT_TRUE(token.WaitFor(60000));
+}
+
 TEST(ThreadGroupTest, WaitWithoutThreadsReturnsAtOnce) {
     ThreadGroup group;
     group.Wait();

@@ -15,8 +15,9 @@ TEST(FrameSortTest, MatchesSortAndUnique) {
         uint32_t largest;
         size_t count;
     };
-    const Case cases[] = {{0, 5}, {1, 100}, {2047, 3000}, {2048, 3000}, {900000, 50000},
-                          {0xFFFFFFFFu, 20000}, {5000, 0}};
+    const Case cases[] = {{0, 5},       {1, 100},        {2047, 3000},
+                          {2048, 3000}, {900000, 50000}, {0xFFFFFFFFu, 20000},
+                          {5000, 0}};
     std::mt19937 random(7);
     std::vector<uint32_t> scratch;
     for (const Case& c : cases) {

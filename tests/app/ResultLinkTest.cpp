@@ -1,0 +1,78 @@
+// The song page's link: the encoding of its texts, the web host's address,
+// and the country and language taken from the locale.
+#include "app/ResultLink.h"
+
+#include <gtest/gtest.h>
+
+namespace quil {
+namespace {
+
+TEST(ResultLinkTest, EncodesTextsAsUtf8QueryComponents) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Don't Stop", "Don%27t%20Stop"},
+        {"AC/DC", "AC%2FDC"},
+        {"a~b_c-d.e", "a~b_c-d.e"},
+        {"Az09", "Az09"},
+        {"?&=+#%", "%3F%26%3D%2B%23%25"},
+        {"\xC3\xA9t\xC3\xA9", "%C3%A9t%C3%A9"},   // precomposed é
+        {"e\xCC\x81t\xC3\xA9", "%C3%A9t%C3%A9"},  // e + U+0301 composes
+        {"\xE2\x82\xAC", "%E2%82%AC"},            // U+20AC
+        {"\xF0\x9F\x8E\xB5", "%F0%9F%8E%B5"},     // U+1F3B5: four bytes
+        {"\xF4\x90\x80\x80", "%EF%BF%BD"},        // above U+10FFFF
+        {"\xED\xA0\x80", "%EF%BF%BD"},            // a lone surrogate half
+        {std::string("ab\0cd", 5), "ab"},         // a zero byte ends the text
+        {"x\xC3", "x"},                           // a cut-off sequence
+        {"", ""},
+    };
+    for (const auto& [text, encoded] : cases)
+        EXPECT_EQ(ResultLink::EncodeUrlComponent(text), encoded) << text;
+}
+
+TEST(ResultLinkTest, LinksNameThePortOnlyWhenItIsNot80) {
+    EXPECT_EQ(ResultLink::Build("songs.example.org", 80, "T i", "A&B"),
+              "http://songs.example.org/harkbox/links.pl?title=T%20i&artist=A%26B");
+    EXPECT_EQ(ResultLink::WebsitePage("songs.example.org", 0), "http://songs.example.org/harkbox/");
+    EXPECT_EQ(ResultLink::WebsitePage("127.0.0.1", 8047), "http://127.0.0.1:8047/harkbox/");
+}
+
+TEST(ResultLinkTest, CountryAndLanguageFromTheLocale) {
+    struct Case {
+        const char* locale;
+        const char* loc;   // empty: none
+        const char* lang;  // empty: none
+    };
+    const Case cases[] = {
+        {"en_GB.UTF-8", "UK", "en"},
+        {"en_US.UTF-8", "US", "en"},
+        {"de_AT", "AT", "de"},
+        {"fr_CA.UTF-8@euro", "CA", "fr"},
+        {"sr_RS", "RS", "hr"},
+        {"hr_HR", "HR", "hr"},
+        {"nb_NO.UTF-8", "NO", "no"},
+        {"pt_br", "BR", "pt"},
+        {"ja", "", "ja"},
+        {"es_419.UTF-8", "", "es"},
+        {"de.UTF-8", "", "de"},
+        {"fil_PH", "PH", ""},
+        {"ga_IE", "IE", ""},
+        {"C", "", ""},
+        {"POSIX", "", ""},
+        {"C.UTF-8", "", ""},
+        {"", "", ""},
+        {"en@GB_x", "", "en"},
+    };
+    for (const Case& c : cases) {
+        char loc[3] = "??";
+        char lang[3] = "??";
+        EXPECT_EQ(ResultLink::GetCountryCode(c.locale, loc), *c.loc ? 0 : -1) << c.locale;
+        EXPECT_STREQ(loc, c.loc) << c.locale;
+        EXPECT_EQ(ResultLink::GetLanguageCode(c.locale, lang), *c.lang ? 0 : -1) << c.locale;
+        EXPECT_STREQ(lang, c.lang) << c.locale;
+    }
+    EXPECT_EQ(ResultLink::WithLocale("L", "en_GB.UTF-8"), "L&loc=UK&lang=en");
+    EXPECT_EQ(ResultLink::WithLocale("L", "ja"), "L&lang=ja");
+    EXPECT_EQ(ResultLink::WithLocale("L", "C"), "L");
+}
+
+}  // namespace
+}  // namespace quil
