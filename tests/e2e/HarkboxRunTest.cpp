@@ -331,7 +331,7 @@ class HarkboxRunTest : public ::testing::Test {
     }();
 };
 
-const std::array<std::string, 3> kReady = {"No sound input", "Check preferences", ""};
+const std::array<std::string, 3> kReady = {"Harkbox ready", "Click to identify song", ""};
 
 TEST_F(HarkboxRunTest, ACataloguedRecordingIsNamedOnTheWindowWithItsLink) {
     ASSERT_EQ(WaitForLines(kReady, 10), 0u) << "the ready state is not shown";
