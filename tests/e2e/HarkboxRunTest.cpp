@@ -172,7 +172,12 @@ class HarkboxRunTest : public ::testing::Test {
         for (const char* song : kCatalogued)
             index.push_back((kMusic / song).string());
         std::string out, err;
-        ASSERT_EQ(test::RunServer(index, &out, &err), 0) << out << err;
+        int indexed = test::RunServer(index, &out, &err);
+        if (indexed != 0 && err.find("other codebooks") != std::string::npos) {
+            fs::remove(catalogue);  // made by a build with other codebooks
+            indexed = test::RunServer(index, &out, &err);
+        }
+        ASSERT_EQ(indexed, 0) << out << err;
         service_ = std::make_unique<test::ServerProcess>(std::vector<std::string>{
             "serve", "--catalogue", catalogue.string(), "--address", HARKBOX_E2E_WEB_HOST,
             "--http-port", std::to_string(HARKBOX_E2E_WEB_PORT), "--public-host",
