@@ -71,13 +71,6 @@ int32_t FingerprintIndex::SongAt(int64_t frame) const {
     return static_cast<int32_t>(after - bases_.begin()) - 1;
 }
 
-bool FingerprintIndex::CodesAt(int64_t frame, SegmentCodes& codes) const {
-    if (frame < 0 || frame >= static_cast<int64_t>(codes_.size()) || !valid_[frame])
-        return false;
-    codes = codes_[static_cast<size_t>(frame)];
-    return true;
-}
-
 std::span<const uint32_t> FingerprintIndex::Postings(int32_t pair, uint8_t first,
                                                      uint8_t second) const {
     if (keyStart_.empty())

@@ -53,7 +53,13 @@ class FingerprintIndex {
     // First global frame of song `index`.
     uint32_t base(size_t index) const { return bases_[index]; }
     // Codes of global `frame`; false for a gap or beyond the end.
-    bool CodesAt(int64_t frame, SegmentCodes& codes) const;
+    bool CodesAt(int64_t frame, SegmentCodes& codes) const {
+        if (frame < 0 || frame >= static_cast<int64_t>(codes_.size()) ||
+            !valid_[static_cast<size_t>(frame)])
+            return false;
+        codes = codes_[static_cast<size_t>(frame)];
+        return true;
+    }
 
     // The frames posted under (pair, first code, second code), ascending.
     std::span<const uint32_t> Postings(int32_t pair, uint8_t first, uint8_t second) const;

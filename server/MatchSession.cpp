@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fingerprint/AnalysisConstants.h"
+#include "server/FrameSort.h"
 
 namespace quil {
 
@@ -27,7 +28,8 @@ MatchSession::MatchSession(const Matcher& matcher)
     : matcher_(matcher),
       index_(matcher.index()),
       logFrames_(std::log(static_cast<double>(std::max<size_t>(index_.songFrames(), 1)))),
-      bias_(matcher.settings().segmentBiasShare * logFrames_) {}
+      bias_(matcher.settings().segmentBiasShare * logFrames_),
+      contenderBias_(matcher.settings().contenderBiasShare * logFrames_) {}
 
 int64_t MatchSession::Unwrap(uint16_t frame) {
     // Clients send the low 16 bits of their hop counter; segments arrive
@@ -51,10 +53,8 @@ double MatchSession::SegmentScore(const SegmentRanks& segment, int64_t globalFra
     if (!index_.CodesAt(globalFrame, codes))
         return -1e9;
     double score = 0;
-    for (int32_t row = 0; row < 4; ++row) {
-        const uint8_t code = codes.rows[row];
-        score += matcher_.RowScore(segment.rank[row][code], row, code);
-    }
+    for (int32_t row = 0; row < 4; ++row)
+        score += segment.rowScore[row][codes.rows[row]];
     return score;
 }
 
@@ -74,9 +74,16 @@ double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
     // over look-alikes). The best match of any segment anywhere is about
     // ln(frames) surprising by construction, the bias takes that back.
     const int32_t bin = std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1);
-    const double surprise =
-        logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
+    const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
     return std::clamp(std::min(raw, surprise) - bias_, 0.0, settings.segmentCap);
+}
+
+double MatchSession::ContenderEvidence(const SegmentRanks& segment, double raw) const {
+    const MatcherSettings& settings = matcher_.settings();
+    const int32_t bin = std::clamp(static_cast<int32_t>(raw / kScoreStep), 0, kScoreBins - 1);
+    const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
+    return std::clamp(std::min(raw, surprise) - contenderBias_, settings.contenderFloor,
+                      settings.segmentCap);
 }
 
 void MatchSession::Promote(int64_t offset) {
@@ -101,15 +108,18 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
 
     auto segment = std::make_unique<SegmentRanks>();
     segment->frame = Unwrap(query.startFrame);
-    std::memset(segment->rank, kAbsent, sizeof(segment->rank));
     const int32_t lookups = std::min(m, settings.lookupRanks);
     for (int32_t row = 0; row < 4; ++row) {
         const uint8_t* candidates = query.codes + static_cast<size_t>(row) * static_cast<size_t>(m);
+        uint8_t rank[256];
+        std::memset(rank, kAbsent, sizeof(rank));
         for (int32_t j = 0; j < m; ++j) {
-            uint8_t& rank = segment->rank[row][candidates[j]];
-            if (rank == kAbsent)
-                rank = static_cast<uint8_t>(std::min(j, settings.candidates));
+            if (rank[candidates[j]] == kAbsent)
+                rank[candidates[j]] = static_cast<uint8_t>(std::min(j, settings.candidates));
         }
+        for (int32_t code = 0; code < 256; ++code)
+            segment->rowScore[row][code] =
+                matcher_.RowScore(rank[code], row, static_cast<uint8_t>(code));
         for (int32_t j = 0; j < lookups; ++j)
             segment->top[row][j] = candidates[j];
     }
@@ -121,7 +131,7 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
             current.lookAlikes[std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1)] +=
                 weight;
     };
-    std::vector<int64_t> offsets;
+    std::vector<uint32_t> frames;
     for (int32_t pair = 0; pair < FingerprintIndex::kPairs; ++pair) {
         const int32_t a = FingerprintIndex::kPairRows[pair][0];
         const int32_t b = FingerprintIndex::kPairRows[pair][1];
@@ -135,13 +145,15 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
                                        static_cast<uint32_t>(stride));
                     continue;
                 }
-                for (uint32_t frame : postings)
-                    offsets.push_back(static_cast<int64_t>(frame) - current.frame);
+                frames.insert(frames.end(), postings.begin(), postings.end());
             }
         }
     }
-    std::sort(offsets.begin(), offsets.end());
-    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    std::vector<uint32_t> scratch;
+    SortUniqueFrames(frames, scratch, index_.frameSpace());
+    std::vector<int64_t> offsets(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        offsets[i] = static_cast<int64_t>(frames[i]) - current.frame;
 
     std::vector<double> raw(offsets.size());
     for (size_t i = 0; i < offsets.size(); ++i) {

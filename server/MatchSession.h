@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "server/Matcher.h"
+#include "server/OffsetMap.h"
 
 namespace quil {
 
@@ -45,9 +45,11 @@ class MatchSession : public IdentifySession {
     static constexpr double kScoreStep = 0.5;
 
     struct SegmentRanks {
-        int64_t frame;         // client hop, unwrapped
-        uint8_t rank[4][256];  // candidate rank of each code, 255 when absent
-        uint8_t top[4][8];     // the lookup candidates per row
+        int64_t frame;  // client hop, unwrapped
+        // Each row's score for each code: the evidence of the code's rank
+        // among the client's candidates against its share in the catalogue.
+        double rowScore[4][256];
+        uint8_t top[4][8];  // the lookup candidates per row
         // How many catalogue frames reach each raw score: lookAlikes[b]
         // counts those scoring at least b x kScoreStep. A segment that many
         // catalogue frames match as well as this one says little.
@@ -66,8 +68,9 @@ class MatchSession : public IdentifySession {
     // and the surprise of it among the catalogue's frames (ln of frames
     // over look-alikes), less the bias, capped.
     double Evidence(const SegmentRanks& segment, double raw) const;
+    double ContenderEvidence(const SegmentRanks& segment, double raw) const;
     double Contribution(const SegmentRanks& segment, int64_t offset) const {
-        return Evidence(segment, RawScore(segment, offset));
+        return ContenderEvidence(segment, RawScore(segment, offset));
     }
     double SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const;
     void Promote(int64_t offset);
@@ -78,8 +81,9 @@ class MatchSession : public IdentifySession {
     const FingerprintIndex& index_;
     double logFrames_ = 0;
     double bias_ = 0;
+    double contenderBias_ = 0;
     std::vector<std::unique_ptr<SegmentRanks>> segments_;
-    std::unordered_map<int64_t, Cell> cells_;
+    OffsetMap<Cell> cells_;
     std::vector<MatchCandidate> contenders_;
     bool haveFrame_ = false;
     int64_t lastFrame_ = 0;

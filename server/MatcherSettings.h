@@ -33,6 +33,10 @@ struct MatcherSettings {
     // look-alikes), so the bias grows with the same logarithm.
     double segmentBiasShare = 0.6;
     double segmentCap = 28.0;
+    // Experimental: contenders' segments scored against their own bias and
+    // floor.
+    double contenderBiasShare = 0.6;
+    double contenderFloor = 0.0;
     // Partial score that promotes an offset to a full scoring.
     double promoteScore = 2.0;
     // The decision: the best song's score must reach

@@ -130,6 +130,8 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
     std::map<std::string, double*> doubles = {
         {"rowCap", &settings.rowCap},
         {"segmentBiasShare", &settings.segmentBiasShare},
+        {"contenderBiasShare", &settings.contenderBiasShare},
+        {"contenderFloor", &settings.contenderFloor},
         {"segmentCap", &settings.segmentCap},
         {"promoteScore", &settings.promoteScore},
         {"threshold", &settings.threshold},
@@ -154,6 +156,43 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         return false;
     return true;
 }
+
+// Ranks of the true codes and segment scores at the true alignment.
+struct CalibrationStats {
+    std::vector<double> raw;
+    size_t ranks[7] = {};
+    void Add(double score, const int32_t* rowRanks, int32_t m) {
+        raw.push_back(score);
+        for (int row = 0; row < 4; ++row) {
+            const int32_t r = rowRanks[row];
+            ++ranks[r >= m ? 6 : r < 4 ? r : r < 8 ? 4 : 5];
+        }
+    }
+    void Merge(const CalibrationStats& other) {
+        raw.insert(raw.end(), other.raw.begin(), other.raw.end());
+        for (int i = 0; i < 7; ++i)
+            ranks[i] += other.ranks[i];
+    }
+    void Print(const std::string& cell, double bias) {
+        std::sort(raw.begin(), raw.end());
+        size_t rows = 0, above = 0;
+        double excess = 0;
+        for (size_t r : ranks)
+            rows += r;
+        for (double v : raw)
+            if (v > bias) {
+                ++above;
+                excess += v - bias;
+            }
+        const size_t n = std::max<size_t>(raw.size(), 1);
+        std::printf("%-12s %6zu ", cell.c_str(), raw.size());
+        for (size_t r : ranks)
+            std::printf(" %4.1f", 100.0 * static_cast<double>(r) / static_cast<double>(std::max<size_t>(rows, 1)));
+        std::printf("   %5.1f%%  %6.2f   %6.1f %6.1f %6.1f\n", 100.0 * above / n, excess / n,
+                    raw.empty() ? 0 : raw[n / 4], raw.empty() ? 0 : raw[n / 2],
+                    raw.empty() ? 0 : raw[3 * n / 4]);
+    }
+};
 
 }  // namespace
 
@@ -182,6 +221,9 @@ int main(int argc, char** argv) {
     app.add_option("--set", settingsText, "matcher setting key=value");
     app.add_option("--write-excerpts", excerptDir, "also write each excerpt as a WAV file");
     int dumpExcerpt = -1;
+    bool calibrate = false;
+    app.add_flag("--calibrate", calibrate,
+                 "per cell: ranks of the true codes and segment scores at the true alignment");
     app.add_option("--dump", dumpExcerpt, "print the evidence of one excerpt, segment by segment");
     CLI11_PARSE(app, argc, argv);
 
@@ -291,6 +333,7 @@ int main(int argc, char** argv) {
         trace
             << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true\n";
     }
+    std::map<std::string, CalibrationStats> calibration;
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < excerpts.size();) {
@@ -355,6 +398,42 @@ int main(int argc, char** argv) {
                     return 0;
                 },
                 &options);
+            if (calibrate && excerpt.trueSong >= 0) {
+                const int64_t start =
+                    matcher.index().base(static_cast<size_t>(excerpt.trueSong)) +
+                    std::llround(excerpt.offsetSeconds * kAnalysisRate / kHopSize);
+                CalibrationStats stats;
+                for (size_t k = 0; k < collected.frames.size(); ++k) {
+                    const uint8_t* codes = collected.codes.data() + 4 * collected.m * k;
+                    double best = -1e9;
+                    int32_t bestRanks[4] = {};
+                    for (int t = -1; t <= 1; ++t) {
+                        SegmentCodes truth;
+                        if (!matcher.index().CodesAt(start + collected.frames[k] + t, truth))
+                            continue;
+                        double score = 0;
+                        int32_t ranks[4];
+                        for (int row = 0; row < 4; ++row) {
+                            ranks[row] = collected.m;
+                            for (int j = 0; j < collected.m; ++j)
+                                if (codes[row * collected.m + j] == truth.rows[row]) {
+                                    ranks[row] = j;
+                                    break;
+                                }
+                            score += matcher.RowScore(ranks[row], row, truth.rows[row]);
+                        }
+                        if (score > best) {
+                            best = score;
+                            std::copy_n(ranks, 4, bestRanks);
+                        }
+                    }
+                    if (best < -1e8)
+                        continue;
+                    stats.Add(best, bestRanks, collected.m);
+                }
+                std::lock_guard lock(traceMutex);
+                calibration[excerpt.cell].Merge(stats);
+            }
             ReplayResult result;
             auto session = matcher.NewSession();
             std::vector<double> handling;
@@ -401,6 +480,14 @@ int main(int argc, char** argv) {
     for (std::thread& worker : workers)
         worker.join();
 
+    if (calibrate) {
+        const double bias = settings.segmentBiasShare *
+                            std::log(static_cast<double>(matcher.index().songFrames()));
+        std::printf("%-12s %6s  rank share 0 / 1 / 2 / 3 / 4-7 / 8+ / miss   raw>bias  mean(raw-bias)+  "
+                    "raw q25/50/75\n", "cell", "segs");
+        for (auto& [cell, stats] : calibration)
+            stats.Print(cell, bias);
+    }
     // The table: one row per cell.
     std::vector<std::string> cells;
     for (double length : lengths)
