@@ -17,7 +17,14 @@ const char kWidthValue[] = "HarkboxWindowWidth";
 }  // namespace
 
 Application::Application(std::string_view programPath)
-    : settingsKey_(SettingsStore::BuildSettingsKey(programPath)) {}
+    : settingsKey_(SettingsStore::BuildSettingsKey(programPath)),
+      inputSettings_(settingsKey_, *processes_, [this](const std::string& name) {
+          return InputDeviceChosenPlaceholder(name);
+      }) {}
+
+int Application::InputDeviceChosenPlaceholder(const std::string&) {
+    return 0;
+}
 
 Application::~Application() {
     Show(false);

@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/InputSettingsDialog.h"
 #include "app/WaveformTicker.h"
 #include "gfx/FontChain.h"
 #include "gfx/Mask.h"
 #include "gfx/Skin.h"
 #include "gfx/SkinArtwork.h"
+#include "platform/ProcessStarter.h"
 #include "platform/ThreadGroup.h"
 #include "platform/WindowSystem.h"
 #include "ui/Button.h"
@@ -108,6 +110,8 @@ class Application : public Window {
     // lock when the ticker runs.
     void SetWaveformSamples(WaveformTicker::Fetch fetch);
 
+    // The input device and its settings dialog.
+    InputSettingsDialog& inputSettings() { return inputSettings_; }
     // The stored settings' key name.
     const std::string& settingsKey() const { return settingsKey_; }
     int32_t width() const { return width_; }
@@ -138,10 +142,15 @@ class Application : public Window {
     // The waveform ticker thread's body: a pass every 40 ms until stopped.
     void RunWaveformTicker(StopToken& token);
     static void WaveformTickerMain(void** argument, StopToken* token);
+    // PLACEHOLDER until the identification run brings OnInputDeviceChosen:
+    // the dialog's device choice ends here and opens nothing.
+    int InputDeviceChosenPlaceholder(const std::string& name);
 
     // Diagnostic level; nothing raises it.
     int32_t verbosity_ = 0;
     std::string settingsKey_;
+    std::unique_ptr<ProcessStarter> processes_ = CreatePlatformProcessStarter();
+    InputSettingsDialog inputSettings_;
     // Owned by the views below; these name the ones the program changes.
     TextView* statusLines_[3] = {nullptr, nullptr, nullptr};
     Button* findButton_ = nullptr;

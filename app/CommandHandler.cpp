@@ -17,7 +17,9 @@ bool Application::command(uint32_t code, uint32_t) {
             // Open a page in the browser once result links exist; nothing yet.
             return true;
         case CommandCode("pref"):
-            // Opens the input settings dialog once it exists; nothing yet.
+            // A dialog that cannot be made leaves nothing to show.
+            if (system_)
+                inputSettings_.ShowInputSettings(*system_);
             return true;
         case CommandCode("quit"):
         case CommandCode("clos"):

@@ -6,6 +6,7 @@
 #include "platform/NativeWindow.h"
 #include "platform/NativeWindowListener.h"
 #include "platform/Rect.h"
+#include "platform/SettingsDialogWindow.h"
 
 namespace quil {
 
@@ -27,7 +28,7 @@ enum WindowFlags : uint32_t {
 // new platform is one more implementation (GTK on Linux; a headless one for
 // tests that need no display).
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
 
     // Creates a hidden top-level window at `rect` (screen pixels) that
@@ -36,6 +37,11 @@ public:
     virtual std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                              NativeWindowListener& listener,
                                                              int& error) = 0;
+    // Creates the hidden settings dialog described by `layout`, reporting
+    // to `listener`, which must outlive it. On failure answers null and sets
+    // `error` to a non-zero code.
+    virtual std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(
+        const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) = 0;
     // The work area of the monitor nearest to `rect` (screen pixels).
     virtual Rect WorkAreaFor(const Rect& rect) = 0;
     // True when windows can show per-pixel alpha on this display.

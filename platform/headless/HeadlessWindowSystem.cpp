@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/headless/HeadlessSettingsDialog.h"
 #include "platform/headless/HeadlessWindow.h"
 
 namespace quil {
@@ -47,6 +48,17 @@ std::unique_ptr<NativeWindow> HeadlessWindowSystem::CreateNativeWindow(
     ++created_;
     const bool layered = layered_ && (flags & kWindowLayered) != 0;
     return std::make_unique<HeadlessWindow>(rect, flags, layered, listener);
+}
+
+std::unique_ptr<SettingsDialogWindow> HeadlessWindowSystem::CreateSettingsDialog(
+    const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) {
+    if (failNext_ != 0) {
+        error = std::exchange(failNext_, 0);
+        return nullptr;
+    }
+    error = 0;
+    ++dialogsCreated_;
+    return std::make_unique<HeadlessSettingsDialog>(layout, listener);
 }
 
 Rect HeadlessWindowSystem::WorkAreaFor(const Rect& rect) {

@@ -27,6 +27,10 @@ class HeadlessWindowSystem : public WindowSystem {
     std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                      NativeWindowListener& listener,
                                                      int& error) override;
+    // HeadlessSettingsDialogs; creation fails like CreateNativeWindow.
+    std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(const SettingsDialogLayout& layout,
+                                                               SettingsDialogListener& listener,
+                                                               int& error) override;
     // The work area with the largest overlap with `rect`; when none
     // overlaps, the nearest one (by the distance between the rectangles).
     Rect WorkAreaFor(const Rect& rect) override;
@@ -44,16 +48,19 @@ class HeadlessWindowSystem : public WindowSystem {
 
     void SetWorkAreas(std::vector<Rect> workAreas);
     void SetLayeredAvailable(bool available) { layered_ = available; }
-    // The next CreateNativeWindow fails with `error` (non-zero).
+    // The next CreateNativeWindow or CreateSettingsDialog fails with `error`
+    // (non-zero).
     void FailNextCreate(int error) { failNext_ = error; }
     // How many windows were created so far.
     int windowsCreated() const { return created_; }
+    int settingsDialogsCreated() const { return dialogsCreated_; }
 
   private:
     std::vector<Rect> workAreas_;
     bool layered_ = true;
     int failNext_ = 0;
     int created_ = 0;
+    int dialogsCreated_ = 0;
 
     std::mutex mutex_;  // guards the queue and the quit request
     std::condition_variable wake_;

@@ -6,6 +6,7 @@
 
 #include "platform/PlatformWindowSystem.h"
 #include "platform/linux/GtkNativeWindow.h"
+#include "platform/linux/GtkSettingsDialog.h"
 
 namespace quil {
 namespace {
@@ -47,6 +48,11 @@ std::unique_ptr<NativeWindow> GtkWindowSystem::CreateNativeWindow(const Rect& re
                                                                   NativeWindowListener& listener,
                                                                   int& error) {
     return GtkNativeWindow::Create(rect, flags, LayeredAvailable(), listener, error);
+}
+
+std::unique_ptr<SettingsDialogWindow> GtkWindowSystem::CreateSettingsDialog(
+    const SettingsDialogLayout& layout, SettingsDialogListener& listener, int& error) {
+    return GtkSettingsDialog::Create(layout, listener, error);
 }
 
 Rect GtkWindowSystem::WorkAreaFor(const Rect& rect) {

@@ -19,6 +19,9 @@ class GtkWindowSystem final : public WindowSystem {
     std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
                                                      NativeWindowListener& listener,
                                                      int& error) override;
+    std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(const SettingsDialogLayout& layout,
+                                                               SettingsDialogListener& listener,
+                                                               int& error) override;
     Rect WorkAreaFor(const Rect& rect) override;
     bool LayeredAvailable() override;
     int RunMainLoop() override;

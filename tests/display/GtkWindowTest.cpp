@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -497,6 +498,79 @@ TEST_F(GtkWindowTest, CloseRequestAndAcceleratorsBecomeCommands) {
                          [&] { return listener.Has("command", int32_t(kClose), 0); }));
     // The window is still there: the owner decides about closing.
     EXPECT_EQ(window->GetWindowRect(), (Rect{600, 400, 720, 460}));
+}
+
+// Counts the settings dialog's commands; read from any thread.
+class DialogListener : public SettingsDialogListener {
+  public:
+    bool command(uint32_t code, uint32_t) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++counts_[code];
+        return true;
+    }
+    int Count(uint32_t code) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return counts_[code];
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<uint32_t, int> counts_;
+};
+
+TEST_F(GtkWindowTest, TheSettingsDialogReportsTheUsersActionsOnly) {
+    constexpr uint32_t kList = 1, kButton = 2, kCloseBox = 3;
+    DialogListener listener;
+    int error = -1;
+    auto dialog = system_->CreateSettingsDialog(
+        {"Harkbox dialog test", "Input device:", "Levels...", kList, kButton, kCloseBox}, listener,
+        error);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(error, 0);
+    EXPECT_FALSE(dialog->IsVisible());
+    // Changes made by the program deliver nothing.
+    dialog->SetItems({"none"}, 0, false);
+    dialog->SetItems({"Mic", "Line In", "USB"}, 1, true);
+    EXPECT_EQ(dialog->Items(), (std::vector<std::string>{"Mic", "Line In", "USB"}));
+    EXPECT_EQ(dialog->SelectedItem(), 1);
+    EXPECT_TRUE(dialog->ListEnabled());
+    dialog->Show();
+    EXPECT_TRUE(dialog->IsVisible());
+
+    // The list has the focus: Down picks the next entry, one command.
+    EXPECT_TRUE(RunUntil(
+        [] {
+            Tool(
+                "xdotool search --sync --onlyvisible --name 'Harkbox dialog test' "
+                "windowfocus --sync sleep 0.3 key Down");
+        },
+        [&] { return listener.Count(kList) > 0; }));
+    EXPECT_EQ(listener.Count(kList), 1);
+    EXPECT_EQ(dialog->SelectedItem(), 2);
+    // Opening and closing the drop-down without a change is one command too;
+    // its Escape closes the drop-down only.
+    EXPECT_TRUE(RunUntil([] { Tool("xdotool key alt+Down sleep 0.5 key Escape"); },
+                         [&] { return listener.Count(kList) > 1; }));
+    EXPECT_EQ(listener.Count(kList), 2);
+    EXPECT_EQ(listener.Count(kCloseBox), 0);
+    EXPECT_EQ(dialog->SelectedItem(), 2);
+    // Picking from the drop-down changes and closes it: still one command.
+    EXPECT_TRUE(RunUntil([] { Tool("xdotool key alt+Down sleep 0.5 key Up Return"); },
+                         [&] { return listener.Count(kList) > 2; }));
+    EXPECT_EQ(listener.Count(kList), 3);
+    EXPECT_EQ(dialog->SelectedItem(), 1);
+    EXPECT_TRUE(RunUntil([] { Tool("xdotool key Escape"); },
+                         [&] { return listener.Count(kCloseBox) == 1; }));
+    EXPECT_TRUE(RunUntil([] { RequestClose("Harkbox dialog test"); },
+                         [&] { return listener.Count(kCloseBox) == 2; }));
+    // The owner decides about hiding.
+    EXPECT_TRUE(dialog->IsVisible());
+    dialog->SetItems({"none"}, 0, false);
+    EXPECT_FALSE(dialog->ListEnabled());
+    dialog->Hide();
+    EXPECT_FALSE(dialog->IsVisible());
+    EXPECT_EQ(listener.Count(kList), 3);
+    EXPECT_EQ(listener.Count(kButton), 0);
 }
 
 }  // namespace
