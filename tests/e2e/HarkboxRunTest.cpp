@@ -1,0 +1,372 @@
+// The whole chain, from a click to the answer on the screen: a private X
+// display, a private PulseAudio daemon whose null sink's monitor is the
+// default capture device, harkbox-server on this build tree's loopback
+// address with a catalogue of a few game-music recordings, and the copy of
+// the harkbox program built to look its web host up there. A recording
+// plays into the null sink, xdotool clicks the find button, and the status
+// lines are read back from the screen's pixels and compared with the
+// expected texts drawn the way the window draws them. Skips when a program
+// or the music is missing; every wait has a deadline.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audiofile/FileSampleSource.h"
+#include "gfx/FontChain.h"
+#include "gfx/Mask.h"
+#include "gfx/RenderText.h"
+#include "gfx/TrueTypeFont.h"
+#include "tests/audio/PulseDaemon.h"
+#include "tests/e2e/ChildProcess.h"
+#include "tests/server/ServerProcess.h"
+
+namespace quil {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const fs::path kMusic = "/usr/share/games/wesnoth/1.16/data/core/music";
+// In the catalogue; the last one is not.
+const char* const kCatalogued[] = {"northerners.ogg", "heroes_rite.ogg", "the_city_falls.ogg"};
+const char* const kUnknown = "loyalists.ogg";
+const fs::path kArial = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+const fs::path kLastResort = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// The window as the test places it, and the geometry of its main window
+// layout (status lines, find and link buttons), in window pixels.
+constexpr int kX = 40, kY = 40, kWidth = 400, kHeight = 66;
+constexpr int kContentLeft = 40, kContentRightMargin = 33;
+struct LineGeometry {
+    int top, bottom;
+    float size;
+};
+constexpr LineGeometry kLines[3] = {{13, 31, 14.0f}, {31, 46, 12.0f}, {46, 59, 10.0f}};
+constexpr int kFindCentreX = 10 + 12, kFindCentreY = (kHeight - 24) / 2 + 12;
+constexpr int kLinkLeft = kWidth - 24, kLinkTop = (kHeight - 12) / 2, kLinkSide = 12;
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+bool Shell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// `seconds` of a recording from `from` on, as 16-bit mono samples at 44.1 kHz.
+std::vector<int16_t> Excerpt(const fs::path& file, double from, double seconds) {
+    FileSampleSource source;
+    if (source.Open(file.string()) != 0)
+        return {};
+    std::vector<float> skip(static_cast<size_t>(from * FileSampleSource::kRate));
+    std::vector<float> samples(static_cast<size_t>(seconds * FileSampleSource::kRate));
+    if (source.Read(int32_t(skip.size()), skip.data()) != 0 ||
+        source.Read(int32_t(samples.size()), samples.data()) != 0)
+        return {};
+    std::vector<int16_t> out;
+    out.reserve(samples.size());
+    for (float s : samples)
+        out.push_back(int16_t(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
+    return out;
+}
+
+// Title and artist as the catalogue holds them: the tags, or else the
+// file's and its folder's names.
+std::pair<std::string, std::string> SongNames(const fs::path& file) {
+    FileSampleSource source;
+    source.Open(file.string());
+    return {source.Title().empty() ? file.stem().string() : source.Title(),
+            source.Artist().empty() ? file.parent_path().filename().string() : source.Artist()};
+}
+
+// A private X server on a display number it picks itself.
+class PrivateDisplay {
+  public:
+    explicit PrivateDisplay(const fs::path& log) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        server_ = std::make_unique<test::ChildProcess>(
+            test::FindProgram("Xvfb"),
+            std::vector<std::string>{"-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten",
+                                     "tcp"},
+            std::vector<std::string>{}, log.string(), fds[1]);
+        close(fds[1]);
+        std::string number;
+        pollfd wait{fds[0], POLLIN, 0};
+        const auto deadline = Clock::now() + 10s;
+        while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
+            if (poll(&wait, 1, 100) <= 0)
+                continue;
+            char c;
+            if (read(fds[0], &c, 1) != 1)
+                break;
+            number += c;
+        }
+        close(fds[0]);
+        if (number.find('\n') != std::string::npos)
+            name_ = ":" + number.substr(0, number.find('\n'));
+    }
+    const std::string& name() const { return name_; }
+
+  private:
+    std::unique_ptr<test::ChildProcess> server_;
+    std::string name_;
+};
+
+using Screenshot = std::vector<uint8_t>;  // RGB bytes of the window's rectangle
+
+class HarkboxRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!Shell("{ command -v Xvfb && command -v xdotool && command -v import && "
+                   "command -v pulseaudio && command -v pacat; } >/dev/null"))
+            GTEST_SKIP() << "Xvfb, xdotool, ImageMagick or PulseAudio missing";
+        if (!fs::exists(kMusic / kUnknown))
+            GTEST_SKIP() << "no game music in " << kMusic << " (scripts/setup installs it)";
+        std::string pattern = (fs::temp_directory_path() / "harkbox-e2e-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+
+        display_.emplace(root_ / "xvfb.log");
+        ASSERT_FALSE(display_->name().empty()) << ReadFile(root_ / "xvfb.log");
+        setenv("DISPLAY", display_->name().c_str(), 1);
+
+        ASSERT_TRUE(pulse_.Start());
+        // The null sink's monitor hears what plays; it is the default input.
+        ASSERT_TRUE(pulse_.Pactl({"set-default-source", "testsink.monitor"}));
+
+        // The catalogue lives with the build; recordings it holds already
+        // are skipped, so only the first run indexes.
+        const fs::path catalogue = fs::path(HARKBOX_BINARY_DIR) / "tests" / "e2e-catalogue.db";
+        std::vector<std::string> index{"index", "--catalogue", catalogue.string()};
+        for (const char* song : kCatalogued)
+            index.push_back((kMusic / song).string());
+        std::string out, err;
+        int indexed = test::RunServer(index, &out, &err);
+        if (indexed != 0 && err.find("other codebooks") != std::string::npos) {
+            fs::remove(catalogue);  // made by a build with other codebooks
+            indexed = test::RunServer(index, &out, &err);
+        }
+        ASSERT_EQ(indexed, 0) << out << err;
+        service_ = std::make_unique<test::ServerProcess>(std::vector<std::string>{
+            "serve", "--catalogue", catalogue.string(), "--address", HARKBOX_E2E_WEB_HOST,
+            "--http-port", std::to_string(HARKBOX_E2E_WEB_PORT), "--public-host",
+            HARKBOX_E2E_WEB_HOST});
+        ASSERT_TRUE(service_->WaitFor("identification on UDP", true, 20))
+            << service_->out << service_->err;
+
+        StartProgram();
+    }
+
+    void TearDown() override {
+        program_.reset();
+        if (service_) {
+            service_->Signal(SIGINT);
+            service_->Wait(5);
+        }
+        std::error_code ignored;
+        if (!root_.empty() && !HasFailure())
+            fs::remove_all(root_, ignored);
+        else if (!root_.empty())
+            std::printf("logs kept in %s\n", root_.c_str());
+    }
+
+    // The program with its own settings (window place and width) and the
+    // fonts of the reference pictures, capturing from the private daemon.
+    void StartProgram() {
+        const fs::path settings = root_ / "config" / "Harkbox Project" / "Harkbox";
+        fs::create_directories(settings);
+        std::ofstream(settings / "Settings.reg", std::ios::binary)
+            << "Harkbox Settings 1\n\"HarkboxWindowOrigin\"=\"(" << kX << ", " << kY
+            << ")\"\r\n\"HarkboxWindowWidth\"=dword:" << std::hex << std::setw(8)
+            << std::setfill('0') << kWidth << "\r\n";
+        fs::create_directories(root_ / "windows" / "Fonts");
+        fs::create_symlink(kArial, root_ / "windows" / "Fonts" / "Arial.ttf");
+        fs::create_symlink(kLastResort, root_ / "windows" / "Fonts" / "LastResort.ttf");
+        program_ = std::make_unique<test::ChildProcess>(
+            HARKBOX_PROGRAM, std::vector<std::string>{},
+            std::vector<std::string>{"XDG_CONFIG_HOME=" + (root_ / "config").string(),
+                                     "SYSTEMROOT=" + (root_ / "windows").string(),
+                                     "PULSE_SERVER=" + pulse_.server(), "NO_AT_BRIDGE=1"},
+            (root_ / "harkbox.log").string());
+        const auto deadline = Clock::now() + 10s;
+        while (window_.empty() && Clock::now() < deadline) {
+            window_ = Output("xdotool search --onlyvisible --pid " +
+                             std::to_string(program_->pid()) + " --name '^Harkbox$' 2>/dev/null");
+            if (window_.empty())
+                std::this_thread::sleep_for(50ms);
+        }
+        ASSERT_FALSE(window_.empty()) << "no window appeared";
+    }
+
+    Screenshot Capture() {
+        const fs::path out = root_ / "shot.rgb";
+        const std::string crop = std::to_string(kWidth) + "x" + std::to_string(kHeight) + "+" +
+                                 std::to_string(kX) + "+" + std::to_string(kY);
+        if (!Shell("import -window root -crop " + crop + " +repage -depth 8 rgb:'" + out.string() +
+                   "'"))
+            return {};
+        const std::string bytes = ReadFile(out);
+        return bytes.size() == size_t(kWidth * kHeight * 3) ? Screenshot(bytes.begin(), bytes.end())
+                                                            : Screenshot{};
+    }
+
+    // How many pixels of the status lines disagree with `lines` drawn as
+    // the window draws them (white text over the skin and the waveform):
+    // where the text covers a pixel fully it must be white, and away from
+    // the text (a pixel and its eight neighbours uncovered) it must not be.
+    size_t Mismatches(const Screenshot& shot, const std::array<std::string, 3>& lines) {
+        if (shot.empty())
+            return size_t(kWidth * kHeight);
+        size_t bad = 0;
+        for (int i = 0; i < 3; ++i) {
+            const Rect view{kContentLeft, kLines[i].top, kWidth - kContentRightMargin,
+                            kLines[i].bottom};
+            Mask coverage;
+            if (!coverage.SetBounds(view))
+                return size_t(kWidth * kHeight);
+            coverage.Fill(0);
+            TextStyle style;
+            style.font = &fonts_;
+            style.m0 = style.m3 = kLines[i].size;
+            style.originX = float(kContentLeft);
+            style.originY = float(kLines[i].bottom - 3);
+            style.flags = kTextEllipsis;
+            RenderText(coverage, view, lines[i], style, view);
+            const auto covered = [&](int x, int y) {
+                if (x < view.left || x >= view.right || y < view.top || y >= view.bottom)
+                    return 0;
+                return int(*coverage.At(x, y));
+            };
+            for (int y = view.top; y < view.bottom; ++y) {
+                for (int x = view.left; x < view.right; ++x) {
+                    const uint8_t* p = &shot[size_t((y * kWidth + x) * 3)];
+                    const bool white = std::min({p[0], p[1], p[2]}) >= 200;
+                    int near = 0;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            near = std::max(near, covered(x + dx, y + dy));
+                    if ((covered(x, y) >= 240 && !white) || (near == 0 && white))
+                        ++bad;
+                }
+            }
+        }
+        return bad;
+    }
+
+    // Waits (at most `seconds`) until the window shows `lines`; answers the
+    // last count of disagreeing pixels.
+    size_t WaitForLines(const std::array<std::string, 3>& lines, double seconds) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+        size_t bad = 0;
+        do {
+            last_ = Capture();
+            bad = Mismatches(last_, lines);
+            if (bad == 0)
+                break;
+            std::this_thread::sleep_for(250ms);
+        } while (Clock::now() < deadline);
+        if (bad != 0 && !last_.empty())
+            Shell("convert -size " + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
+                  " -depth 8 rgb:'" + (root_ / "shot.rgb").string() + "' '" +
+                  (root_ / "last.png").string() + "'");
+        return bad;
+    }
+
+    void ClickFind() {
+        Shell("xdotool mousemove " + std::to_string(kX + kFindCentreX) + " " +
+              std::to_string(kY + kFindCentreY) + " sleep 0.1 click 1");
+    }
+
+    // The pixels of the link button's place.
+    static Screenshot LinkArea(const Screenshot& shot) {
+        Screenshot area;
+        for (int y = kLinkTop; y < kLinkTop + kLinkSide && !shot.empty(); ++y)
+            for (int x = kLinkLeft; x < kLinkLeft + kLinkSide; ++x)
+                for (int c = 0; c < 3; ++c)
+                    area.push_back(shot[size_t((y * kWidth + x) * 3 + c)]);
+        return area;
+    }
+
+    fs::path root_;
+    std::optional<PrivateDisplay> display_;
+    test::PulseDaemon pulse_;
+    std::unique_ptr<test::ServerProcess> service_;
+    std::unique_ptr<test::ChildProcess> program_;
+    std::string window_;
+    Screenshot last_;
+    FontChain fonts_ = [] {
+        FontChain chain;
+        for (const fs::path& file : {kArial, kLastResort}) {
+            auto font = std::make_unique<TrueTypeFont>();
+            if (font->Load(file.string()) == 0)
+                chain.Add(std::move(font));
+        }
+        return chain;
+    }();
+};
+
+const std::array<std::string, 3> kReady = {"Harkbox ready", "Click to identify song", ""};
+
+TEST_F(HarkboxRunTest, ACataloguedRecordingIsNamedOnTheWindowWithItsLink) {
+    ASSERT_EQ(WaitForLines(kReady, 10), 0u) << "the ready state is not shown";
+    const Screenshot idle = last_;
+    const fs::path song = kMusic / kCatalogued[0];
+    const auto [title, artist] = SongNames(song);
+    ASSERT_TRUE(pulse_.Play(Excerpt(song, 60, 40)));
+    std::this_thread::sleep_for(1s);
+    ClickFind();
+    EXPECT_EQ(WaitForLines({title, artist, ""}, 45), 0u)
+        << "no answer " << title << " / " << artist << " on the window";
+    EXPECT_NE(LinkArea(last_), LinkArea(idle)) << "the link button is not shown";
+    EXPECT_TRUE(service_->WaitFor("answer: " + title + " / " + artist, false, 10)) << service_->out;
+}
+
+TEST_F(HarkboxRunTest, ARecordingOutsideTheCatalogueEndsAsSongNotFound) {
+    ASSERT_EQ(WaitForLines(kReady, 10), 0u) << "the ready state is not shown";
+    ASSERT_TRUE(pulse_.Play(Excerpt(kMusic / kUnknown, 20, 80)));
+    std::this_thread::sleep_for(1s);
+    ClickFind();
+    // The run gives up after 60 seconds of sound without an answer.
+    EXPECT_EQ(WaitForLines({"Song not found", "Click to try again", ""}, 80), 0u);
+}
+
+TEST_F(HarkboxRunTest, SilenceEndsAsSignalTooWeak) {
+    ASSERT_EQ(WaitForLines(kReady, 10), 0u) << "the ready state is not shown";
+    ClickFind();
+    // Four seconds without sound above the threshold.
+    EXPECT_EQ(WaitForLines({"Signal too weak", "Check your microphone", ""}, 20), 0u);
+}
+
+}  // namespace
+}  // namespace quil
