@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "tests/ShellCommands.h"
 
 extern char** environ;
 
@@ -26,27 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// What a shell command printed on its standard output.
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-bool Shell(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using quil::test::Output;
+using quil::test::ReadFile;
+using quil::test::Shell;
 
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;

@@ -31,6 +31,7 @@
 #include "gfx/Mask.h"
 #include "gfx/RenderText.h"
 #include "gfx/TrueTypeFont.h"
+#include "tests/ShellCommands.h"
 #include "tests/audio/PulseDaemon.h"
 #include "tests/e2e/ChildProcess.h"
 #include "tests/server/ServerProcess.h"
@@ -61,26 +62,9 @@ constexpr LineGeometry kLines[3] = {{13, 31, 14.0f}, {31, 46, 12.0f}, {46, 59, 1
 constexpr int kFindCentreX = 10 + 12, kFindCentreY = (kHeight - 24) / 2 + 12;
 constexpr int kLinkLeft = kWidth - 24, kLinkTop = (kHeight - 12) / 2, kLinkSide = 12;
 
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-bool Shell(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::Output;
+using test::ReadFile;
+using test::Shell;
 
 // `seconds` of a recording from `from` on, as 16-bit mono samples at 44.1 kHz.
 std::vector<int16_t> Excerpt(const fs::path& file, double from, double seconds) {
