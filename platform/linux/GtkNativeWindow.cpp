@@ -137,9 +137,13 @@ void GtkNativeWindow::Impl::Resize(int32_t width, int32_t height) {
 // Records the window's geometry and reports what changed: the move first,
 // then the size, as the system reports them for one placement.
 void GtkNativeWindow::Impl::NoteGeometry(int32_t x, int32_t y, int32_t width, int32_t height) {
-    const bool moved = x != rect.left || y != rect.top;
     const bool resized = width != rect.Width() || height != rect.Height();
-    rect = Rect{x, y, x + width, y + height};
+    // A corner so far out that the far edges would not fit is moved back.
+    const Rect placed = Rect::Sized(x, y, width, height);
+    x = placed.left;
+    y = placed.top;
+    const bool moved = x != rect.left || y != rect.top;
+    rect = placed;
     if (moved)
         listener.moved(x, y);
     if (resized) {
