@@ -12,6 +12,7 @@
 #include "../fingerprint/MemorySource.h"
 #include "../fingerprint/TestSignals.h"
 #include "FakeIdentificationServer.h"
+#include "SignalStorm.h"
 #include "fingerprint/Fingerprint.h"
 #include "net/QueryClient.h"
 
@@ -94,6 +95,8 @@ GatedSource OneSegment(const FakeIdentificationServer& server) {
 TEST(QueryClientHandshake, NoServerMeansTenHellosThenNoDecision) {
     FakeIdentificationServer server(ScriptOf({.onHello = [](int) { return Replies{}; }}));
     Client client;
+    // Signals arriving all the while are no network failure.
+    test::SignalStorm signals;
     EXPECT_EQ(client.Handshake(server), QueryClient::kNoDecision);
     ASSERT_TRUE(server.WaitForHandled(10));
     EXPECT_EQ(server.Received(), std::vector<Bytes>(10, kHello));
