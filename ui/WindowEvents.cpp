@@ -38,6 +38,9 @@ bool WindowEvents::rightMouseUp(int32_t, int32_t) {
 bool WindowEvents::mouseMoved(int32_t, int32_t) {
     return false;
 }
+bool WindowEvents::captureLost() {
+    return false;
+}
 bool WindowEvents::notifyControls(int32_t) {
     return false;
 }
