@@ -42,6 +42,9 @@ Application::~Application() {
             SettingsStore::WriteInt(settingsKey_, kWidthValue, static_cast<int32_t>(rect.Width()));
         } catch (...) {
         }
+        // Nothing is left to store: a further end request may end the
+        // process at once.
+        system_->SetEndRequestHandler({});
     }
     runWorkers_.RequestStop();
     statusTickers_.RequestStop();
@@ -119,6 +122,8 @@ int Application::Start(WindowSystem& system) {
     });
     ChooseDevice();
     waveformTickers_.Start(WaveformTickerMain, this);
+    // A logout or Ctrl-C closes the window like its "Close" item.
+    system.SetEndRequestHandler([this] { command(CommandCode("quit"), 0); });
     started_ = true;
     return 0;
 }
@@ -160,7 +165,10 @@ void Application::DrawWaveformPass() {
     std::vector<float> samples(size_t(waveformMask_.bounds().Width()) +
                                WaveformTicker::kTriggerSpan);
     WaveformTicker::FetchSamples(waveformSamples_, samples);
-    WaveformTicker::DrawBand(waveformMask_, samples);
+    // An unchanged band (silence, a closed device) is neither painted nor
+    // presented again: the idle window costs next to nothing.
+    if (!waveformTicker_.Redraw(waveformMask_, samples))
+        return;
     waveformView_->invalidate();
     update();
 }
