@@ -159,8 +159,9 @@ class Application : public Window {
 
     // One pass of the waveform ticker: takes the window lock, fetches the
     // newest samples, draws the band and, when its pixels changed, shows it
-    // in the waveform mask and updates the window. Any thread.
-    void DrawWaveformPass();
+    // in the waveform mask and updates the window; answers whether they
+    // changed. Any thread.
+    bool DrawWaveformPass();
     // Replaces the sample source of the waveform (the capture stream's Peek
     // once there is one); an empty function draws silence. Take the window
     // lock when the ticker runs.
@@ -237,7 +238,8 @@ class Application : public Window {
                      const std::string& title = {}, const std::string& artist = {});
     static void RunWorkerMain(void** argument, StopToken* token);
     static void StatusTickerMain(void** argument, StopToken* token);
-    // The waveform ticker thread's body: a pass every 40 ms until stopped.
+    // The waveform ticker thread's body: a pass every 40 ms until stopped,
+    // every 200 ms while the band stays as it is.
     void RunWaveformTicker(StopToken& token);
     static void WaveformTickerMain(void** argument, StopToken* token);
 

@@ -98,4 +98,8 @@ bool WaveformTicker::Redraw(Mask& shown, const std::vector<float>& samples) {
     return true;
 }
 
+int32_t WaveformTicker::PeriodMs(int32_t unchangedPasses) {
+    return unchangedPasses >= kQuietAfterPasses ? kQuietPeriodMs : kPeriodMs;
+}
+
 }  // namespace quil

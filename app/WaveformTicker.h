@@ -17,6 +17,11 @@ class WaveformTicker {
   public:
     // Milliseconds between passes.
     static constexpr int32_t kPeriodMs = 40;
+    // After this many passes in a row that changed nothing (silence, no
+    // device), passes come every kQuietPeriodMs instead: waking 25 times a
+    // second costs more than anything a pass of an unchanged band does.
+    static constexpr int32_t kQuietAfterPasses = 5;
+    static constexpr int32_t kQuietPeriodMs = 200;
     // Samples beyond the mask width, searched for the trigger.
     static constexpr int32_t kTriggerSpan = 50;
     // Every fourth sample is shown.
@@ -49,6 +54,10 @@ class WaveformTicker {
     // mask that still shows that band are not drawn again. One thread at a
     // time (the application's, under the window lock).
     bool Redraw(Mask& shown, const std::vector<float>& samples);
+
+    // Milliseconds to wait before the next pass after `unchangedPasses`
+    // passes in a row that changed nothing.
+    static int32_t PeriodMs(int32_t unchangedPasses);
 
   private:
     // The band last drawn and the samples it was drawn from.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "AppTestSupport.h"
@@ -75,6 +76,12 @@ TEST(WaveformTickerTest, RedrawChangesTheMaskOnlyWhenItsPixelsChange) {
     std::vector<float> faint = silence;
     faint[100] = -0.001f;  // a third of a sample row lower
     EXPECT_FALSE(ticker.Redraw(mask, faint));
+
+    // Passes slow down once the band has stayed the same for a while.
+    for (const auto& [unchanged, period] :
+         {std::pair{0, 40}, std::pair{4, 40}, std::pair{5, 200}, std::pair{1000, 200}}) {
+        EXPECT_EQ(WaveformTicker::PeriodMs(unchanged), period) << unchanged;
+    }
 }
 
 TEST(WaveformTickerTest, TheBandFollowsTheSamplesFromTheTrigger) {
