@@ -132,8 +132,15 @@ void GtkWindowSystem::SetEndRequestHandler(std::function<void()> handler) {
     impl_->endRequest = std::move(handler);
     if (!impl_->endRequest)
         return;
-    impl_->endSources[0] = g_unix_signal_add(SIGTERM, Impl::EndRequested, impl_.get());
-    impl_->endSources[1] = g_unix_signal_add(SIGINT, Impl::EndRequested, impl_.get());
+    const int signals[2] = {SIGTERM, SIGINT};
+    for (int i = 0; i < 2; ++i) {
+        // A signal the program was started to ignore stays ignored: a
+        // shell's background job must not end on the terminal's Ctrl-C.
+        struct sigaction current {};
+        if (sigaction(signals[i], nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
+        impl_->endSources[i] = g_unix_signal_add(signals[i], Impl::EndRequested, impl_.get());
+    }
 }
 
 bool GtkWindowSystem::OpenUrl(const std::string& url) {

@@ -88,7 +88,20 @@ class Harkbox {
         envp.push_back(nullptr);
         std::string program = HARKBOX_PROGRAM;
         char* argv[] = {program.data(), nullptr};
-        return posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+        // The signals at their defaults, whatever this test inherited (a
+        // background job ignores SIGINT, and the program keeps that).
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        const bool started =
+            posix_spawn(&pid_, program.c_str(), nullptr, &attributes, argv, envp.data()) == 0;
+        posix_spawnattr_destroy(&attributes);
+        return started;
     }
 
     // The program's visible top-level window, waited for.
