@@ -62,14 +62,21 @@ void Store(const std::string& key, const std::string& name, SettingsValue value)
     if (name.empty())
         throw SettingsError(EINVAL);
     const std::string path = PathOf(key);
-    SettingsValues values;
-    LoadValues(path, values);  // a damaged file keeps nothing
-    values.insert_or_assign(name, std::move(value));
-    const std::string text = SettingsFileFormat::Format(values);
-    // A file the next read would refuse is not written.
-    if (text.size() > SettingsFileFormat::kMaxFileSize)
-        throw SettingsError(EFBIG);
-    if (const int error = SettingsFiles::ReplaceFile(path, text))
+    // Read and rewritten under the file's update lock, so that another
+    // running copy's write in between is kept, not overwritten.
+    const auto change = [&](int readError, const std::vector<uint8_t>& bytes, std::string& text) {
+        if (readError != 0 && readError != ENOENT && readError != EFBIG)
+            return readError;
+        SettingsValues values;
+        // A damaged or oversized file keeps nothing (Parse leaves no values).
+        if (readError == 0)
+            SettingsFileFormat::Parse(ByteReader(bytes.data(), bytes.size()), values);
+        values.insert_or_assign(name, value);
+        text = SettingsFileFormat::Format(values);
+        // A file the next read would refuse is not written.
+        return text.size() > SettingsFileFormat::kMaxFileSize ? EFBIG : 0;
+    };
+    if (const int error = SettingsFiles::UpdateFile(path, SettingsFileFormat::kMaxFileSize, change))
         throw SettingsError(error);
 }
 
