@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "platform/ByteReader.h"
@@ -199,7 +200,12 @@ void SettingsStore::ReadPoint(const std::string& key, const std::string& name, i
 
 void SettingsStore::WritePoint(const std::string& key, const std::string& name, int32_t x,
                                int32_t y) {
-    StoreText(key, name, "(" + std::to_string(x) + ", " + std::to_string(y) + ")");
+    std::string text = "(";
+    text += std::to_string(x);
+    text += ", ";
+    text += std::to_string(y);
+    text += ')';
+    StoreText(key, name, std::move(text));
 }
 
 std::string SettingsStore::ReadText(const std::string& key, const std::string& name) {

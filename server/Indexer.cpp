@@ -151,8 +151,16 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
     char seconds[32];
     const long long whole = std::llround(song.seconds);
     std::snprintf(seconds, sizeof(seconds), "%lld:%02lld", whole / 60, whole % 60);
-    finish(Outcome::kAdded, "#" + std::to_string(id) + " " + song.title + " / " + song.artist +
-                                " (" + seconds + ")");
+    std::string line = "#";
+    line += std::to_string(id);
+    line += ' ';
+    line += song.title;
+    line += " / ";
+    line += song.artist;
+    line += " (";
+    line += seconds;
+    line += ')';
+    finish(Outcome::kAdded, line);
 }
 
 }  // namespace quil
