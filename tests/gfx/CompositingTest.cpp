@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -313,12 +314,21 @@ TEST(CompositingTest, StorageAndTheEndsOfTheCoordinateRange) {
     copyImage(copied, w, Point{}, wrapped, w, Point{});
     EXPECT_EQ(Pixels(copied), (Words{1, 2, 3, 4}));
 
-    // Rows are padded to 8 bytes; an empty rectangle is refused and keeps the
-    // buffer; one too large to hold is like short memory.
+    // Rows are padded to 8 bytes: width, image stride, mask stride.
+    for (const auto& [width, imageStride, maskStride] :
+         {std::tuple{1, 8, 8}, {2, 8, 8}, {3, 16, 8}, {5, 24, 8}, {8, 32, 8}, {9, 40, 16}}) {
+        Image image;
+        Mask coverage;
+        ASSERT_TRUE(image.SetBounds(Rect{-3, 2, width - 3, 5}) &&
+                    coverage.SetBounds(image.bounds()));
+        EXPECT_EQ(image.stride(), imageStride) << width;
+        EXPECT_EQ(image.bufferSize(), 3u * imageStride) << width;
+        EXPECT_EQ(coverage.stride(), maskStride) << width;
+    }
+    // An empty rectangle is refused and keeps the buffer; one too large to
+    // hold is like short memory.
     Image image;
     ASSERT_TRUE(image.SetBounds(Rect{-3, 2, 2, 5}));
-    EXPECT_EQ(image.stride(), 24);
-    EXPECT_EQ(image.bufferSize(), 72u);
     image.Fill(0x11223344);
     EXPECT_FALSE(image.SetBounds(Rect{10, 10, 10, 20}));
     EXPECT_FALSE(image.SetBounds(Rect{10, 10, 20, 9}));

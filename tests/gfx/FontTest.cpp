@@ -728,24 +728,7 @@ TEST(TrueTypeRealFontTest, InstalledFonts) {
     EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(font.GlyphForUnicode(' ')));
 }
 
-// A font that answers every character with one fixed glyph.
-class FixedFont : public Font {
-  public:
-    FixedFont(uint32_t glyph, float descent, float ascent)
-        : glyph_(glyph), descent_(descent), ascent_(ascent) {}
-    float Descent() const override { return descent_; }
-    float Ascent() const override { return ascent_; }
-    uint32_t GlyphForByte(uint32_t) const override { return glyph_; }
-    uint32_t GlyphForUnicode(uint32_t) const override { return glyph_; }
-    float Advance(uint32_t glyph) const override { return glyph == glyph_ ? 1.5f : 0; }
-    int LoadOutline(uint32_t, Path&, float&) const override { return -1; }
-
-  private:
-    uint32_t glyph_;
-    float descent_, ascent_;
-};
-
-std::unique_ptr<Font> BuiltFont(const FontBuilder& b) {
+std::unique_ptr<Font> Built(const FontBuilder& b) {
     auto font = std::make_unique<TrueTypeFont>();
     EXPECT_EQ(font->LoadFromBytes(b.Build()), 0);
     return font;
@@ -762,14 +745,14 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     EXPECT_EQ(chain.LoadOutline(1, path, scale), -1);
 
     FontBuilder first = FontBuilder::Basic(), second = FontBuilder::Basic();
-    first.cmaps = {Format0({}), Format4({{'A', 'A', 0, {1}}})};
+    first.cmaps = {Format0({}), Format4({{'A', 'A', 0, {1}}})};  // no "O"
     first.yMin = -100;
     first.yMax = 900;
     second.glyphs[3].advance = 333;
     second.yMin = -300;
     second.yMax = 700;
-    chain.Add(BuiltFont(first));
-    chain.Add(BuiltFont(second));
+    chain.Add(Built(first));
+    chain.Add(Built(second));
     EXPECT_EQ(chain.size(), 2u);
     EXPECT_FLOAT_EQ(chain.Descent(), -0.3f);
     EXPECT_FLOAT_EQ(chain.Ascent(), 0.9f);
@@ -789,24 +772,30 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     EXPECT_EQ(chain.LoadOutline(0xFF000000, path, scale), -1);
     EXPECT_TRUE(path.IsEmpty());
 
+    // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
+    FontChain outer;
+    outer.Add(std::make_unique<FontChain>(std::move(chain)));
+    outer.Add(Built(first));
+    outer.Add(Built(second));
+    EXPECT_EQ(outer.GlyphForUnicode('A'), 1u);
+    EXPECT_EQ(outer.GlyphForUnicode('O'), 0x02000003u);
     // Extents include the baseline.
-    FontChain fixed;
-    fixed.Add(std::make_unique<FixedFont>(0, 0.2f, 0.5f));
-    fixed.Add(std::make_unique<FixedFont>(0, 0.1f, -0.5f));
-    EXPECT_EQ(fixed.Descent(), 0);
-    EXPECT_FLOAT_EQ(fixed.Ascent(), 0.5f);
-    // Glyphs too wide for the low 24 bits are passed over.
-    FontChain wide;
-    wide.Add(std::make_unique<FixedFont>(0x01000000, 0, 0));
-    wide.Add(std::make_unique<FixedFont>(0x00FFFFFF, 0, 0));
-    EXPECT_EQ(wide.GlyphForUnicode('x'), 0x01FFFFFFu);
-    EXPECT_FLOAT_EQ(wide.Advance(0x01FFFFFF), 1.5f);
+    FontChain above;
+    first.yMin = 200;
+    first.yMax = 500;
+    second.yMin = 100;
+    second.yMax = -500;
+    above.Add(Built(first));
+    above.Add(Built(second));
+    EXPECT_EQ(above.Descent(), 0);
+    EXPECT_FLOAT_EQ(above.Ascent(), 0.5f);
     // Only the first 256 fonts are asked.
     FontChain many;
     for (int i = 0; i < 256; ++i)
-        many.Add(std::make_unique<FixedFont>(0, 0, 0));
-    many.Add(std::make_unique<FixedFont>(7, 0, 0));
-    EXPECT_EQ(many.GlyphForByte('x'), 0u);
+        many.Add(Built(first));
+    many.Add(Built(second));
+    EXPECT_EQ(many.GlyphForUnicode('O'), 0u);
+    EXPECT_EQ(many.GlyphForUnicode('A'), 1u);
 }
 
 // Only SYSTEMROOT, which this test sets and clears, points away from the

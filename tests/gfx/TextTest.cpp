@@ -206,7 +206,7 @@ TextStyle Upright(const Font& font, float originX = 2, float originY = 15, uint3
 }
 
 struct Drawn {
-    V codePoints;
+    std::u32string codePoints;
     std::vector<float> penX, penY;
     std::vector<RealRect> bounds;
 };
@@ -232,47 +232,23 @@ TEST(TextLayoutTest, EllipsisOnlyWhenTheLineDoesNotFit) {
         const char* what;
         const char* text;
         TextStyle style;
-        Rect view;
+        int32_t viewRight;
         int32_t cut;
-        V drawn;
+        std::u32string drawn;
     } rows[] = {
-        {"ends inside", "abc", Upright(font, 2, 15, kTextEllipsis), kView, -1, {'a', 'b', 'c'}},
+        {"ends inside", "abc", Upright(font, 2, 15, kTextEllipsis), 30, -1, U"abc"},
         // Ten characters end at 52; with the ellipsis (0.5 em) the first
         // k + 1 end at 2 + 5 (k + 2), inside for k <= 3.
-        {"cut",
-         "abcdefghij",
-         Upright(font, 2, 15, kTextEllipsis),
-         kView,
-         3,
-         {'a', 'b', 'c', 'd', kEllipsis}},
-        {"without the flag",
-         "abcdefghij",
-         Upright(font),
-         kView,
-         -1,
-         {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'}},
-        {"baseline below the view",
-         "abc",
-         Upright(font, 2, 25, kTextEllipsis),
-         kView,
-         -1,
-         {'a', 'b', 'c'}},
-        {"no room for one and the ellipsis",
-         "abc",
-         Upright(font, 0, 15, kTextEllipsis),
-         Rect{0, 0, 8, 20},
-         -1,
-         {'a', 'b', 'c'}},
-        {"one does not fit",
-         "abc",
-         Upright(font, 0, 15, kTextEllipsis),
-         Rect{0, 0, 4, 20},
-         -1,
-         {'a', 'b', 'c'}},
-        {"empty", "", Upright(font, 40, 15, kTextEllipsis), kView, -1, {}},
+        {"cut", "abcdefghij", Upright(font, 2, 15, kTextEllipsis), 30, 3, U"abcd\u2026"},
+        {"without the flag", "abcdefghij", Upright(font), 30, -1, U"abcdefghij"},
+        {"baseline below the view", "abc", Upright(font, 2, 25, kTextEllipsis), 30, -1, U"abc"},
+        {"no room for one and the ellipsis", "abc", Upright(font, 0, 15, kTextEllipsis), 8, -1,
+         U"abc"},
+        {"one does not fit", "abc", Upright(font, 0, 15, kTextEllipsis), 4, -1, U"abc"},
+        {"empty", "", Upright(font, 40, 15, kTextEllipsis), 30, -1, U""},
     };
     for (const auto& r : rows) {
-        const TextLayout layout(r.text, r.style, r.view);
+        const TextLayout layout(r.text, r.style, Rect{0, 0, r.viewRight, 20});
         EXPECT_EQ(layout.cutIndex(), r.cut) << r.what;
         EXPECT_EQ(layout.drawnCount(), r.drawn.size()) << r.what;
         const Drawn drawn = Place(layout);
@@ -285,7 +261,7 @@ TEST(TextLayoutTest, EllipsisOnlyWhenTheLineDoesNotFit) {
     font.failing.insert(kEllipsis);
     EXPECT_EQ(
         Place(TextLayout("abcdefghij", Upright(font, 2, 15, kTextEllipsis), kView)).codePoints,
-        (V{'a', 'b', 'c', 'd'}));
+        U"abcd");
     // The last character is never kept with the ellipsis, even when a
     // (negative) ellipsis would let "abc…" fit.
     font.advances[kEllipsis] = -0.2f;
@@ -338,7 +314,7 @@ TEST(TextLayoutTest, WhichOutlinesAreLoaded) {
     // ASCII white space advances without an outline; U+00A0 loads its empty one.
     const Drawn spaced = Place(TextLayout("a \t\n\v\f\rb\xC2\xA0", Upright(font, 0), kView));
     EXPECT_EQ(font.loads, (V{'a', 'b', 0xA0}));
-    EXPECT_EQ(spaced.codePoints, (V{'a', ' ', '\t', '\n', '\v', '\f', '\r', 'b', 0xA0}));
+    EXPECT_EQ(spaced.codePoints, U"a \t\n\v\f\rb\u00A0");
     EXPECT_FLOAT_EQ(spaced.penX.back(), 40);
 
     // Decomposed text meets the composed glyphs; a character without a glyph
@@ -357,7 +333,7 @@ TEST(TextLayoutTest, WhichOutlinesAreLoaded) {
     // still counts it (it never loads outlines).
     font.failing.insert('b');
     const TextLayout failed("abc", Upright(font, 0), kView);
-    EXPECT_EQ(Place(failed).codePoints, (V{'a', 'c'}));
+    EXPECT_EQ(Place(failed).codePoints, U"ac");
     EXPECT_EQ(Place(failed).penX, (std::vector<float>{0, 5}));
     EXPECT_FLOAT_EQ(failed.advance(), 1.5f);
 
