@@ -343,14 +343,16 @@ TEST(CompositingTest, StorageAndTheEndsOfTheCoordinateRange) {
     EXPECT_EQ(Pixels(kept), keptPixels);
 }
 
-// Embedded blobs sit in 16-byte aligned storage, at `offset` bytes in.
+// Embedded blobs sit in word-aligned storage, at `offset` bytes in.
 struct Blob {
-    alignas(16) uint8_t bytes[512] = {};
-    const uint8_t* data;
+    std::vector<uint64_t> words;
+    uint8_t* data;
     size_t size;
     explicit Blob(const std::vector<uint8_t>& from, size_t offset = 0)
-        : data(bytes + offset), size(from.size()) {
-        std::memcpy(bytes + offset, from.data(), from.size());
+        : words(from.size() / 8 + 3),
+          data(reinterpret_cast<uint8_t*>(words.data()) + offset),
+          size(from.size()) {
+        std::memcpy(data, from.data(), from.size());
     }
 };
 
@@ -427,6 +429,8 @@ TEST(EmbeddedImageTest, DamagedOrMisplacedBlobsAreRefused) {
         {"rows unaligned by 2", Header(2, 2, 8, 0, 16), true, false, 2},
         {"rows unaligned by 3", Header(2, 2, 8, 0, 16), true, false, 3},
         {"rows aligned at 4", Header(2, 2, 8, 0, 16), true, true, 4},
+        {"the widest side", Header(65536, 1, 65536, 0, 65536), false, true},
+        {"a side past 65536", Header(65537, 1, 65544, 0, 65544), false, false},
     };
     for (const auto& r : rows) {
         const Blob blob(r.bytes, r.offset);

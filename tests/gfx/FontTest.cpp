@@ -387,8 +387,9 @@ TEST(TrueTypeFontTest, CharacterMaps) {
     const Bytes &format0 = basic.cmaps[0], &format4 = basic.cmaps[1];
     Bytes beyond = Format4({{'A', 'Z', 0, {1}}});
     Put(beyond, 6, 0xFFFE, 2);  // segCountX2: the arrays run far past the file
-    Bytes none = beyond;
+    Bytes none = beyond, farRange = Format4({{'A', 'Z', 0, {1}}});
     Put(none, 6, 0, 2);
+    Put(farRange, 28, 0xFFF0, 2);  // the first idRangeOffset, far past the file
     // One segment 0x20..0x7E with delta 5 and no closing one.
     const Bytes unclosed = {0, 4, 0, 24,   0, 0, 0, 2,    0, 0, 0, 0,
                             0, 0, 0, 0x7E, 0, 0, 0, 0x20, 0, 5, 0, 0};
@@ -420,6 +421,7 @@ TEST(TrueTypeFontTest, CharacterMaps) {
         {"no closing segment", {unclosed}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}, {}},
         {"segments beyond the file", {beyond}, {'A', 0, 'Z', 0, 0x20, 0, 0xFFFF, 0}, {}},
         {"no segments", {none}, {'A', 0}, {}},
+        {"glyph array beyond the file", {farRange}, {'A', 0, 'Z', 0}, {}},
     };
     for (const auto& r : rows) {
         FontBuilder b = FontBuilder::Basic();
