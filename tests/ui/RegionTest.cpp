@@ -85,11 +85,15 @@ TEST(RegionTest, Representation) {
     EXPECT_TRUE(IsConsistent(copy));  // NOLINT(bugprone-use-after-move)
 }
 
-// One row of 100 one-pixel columns with the pixels at `gaps` taken out:
-// runs end and start on and next to the 32-cell word boundaries.
+// One row of 100 one-pixel columns (column c holds x = c - 1) with the pixels
+// at `gaps` taken out: runs start and end on and next to the 32-cell word
+// boundaries.
 TEST(RegionTest, RunsAroundWordBoundaries) {
-    for (const std::set<int32_t>& gaps : std::vector<std::set<int32_t>>{
-             {31}, {63}, {31, 63, 95}, {30}, {29, 63}, {30, 62}, {0, 32, 64, 96}, {}, {99}}) {
+    // The last three leave one-pixel runs that start just before a boundary.
+    const std::vector<std::set<int32_t>> gapSets = {{31},     {63},     {31, 63, 95},    {30},
+                                                    {29, 63}, {30, 62}, {0, 32, 64, 96}, {},
+                                                    {99},     {28, 30}, {60, 62},        {91, 93}};
+    for (const std::set<int32_t>& gaps : gapSets) {
         Region region;
         std::vector<Rect> expected;
         for (int32_t x = 0; x < 100; ++x) {
