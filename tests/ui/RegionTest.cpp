@@ -3,330 +3,190 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <random>
 #include <set>
 #include <vector>
 
-#include "platform/Rect.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace quil {
 namespace {
 
-std::vector<Rect> RectanglesOf(const Region& region) {
-    std::vector<Rect> rects;
-    region.Rectangles(rects);
-    return rects;
-}
+using testing::RectanglesOf;
 
-bool Bit(const Region& region, size_t row, size_t column) {
-    const size_t word = row * region.Stride() + column / 32;
-    return (region.CellBits()[word] >> (column % 32) & 1u) != 0;
-}
-
-// The representation's own rules: ascending boundaries, block size, clear
-// padding bits and border cells, and no two equal neighbouring rows.
+// The representation's own rules: strictly ascending boundaries, the block
+// size, clear padding bits and border cells, no two equal neighbouring rows.
 ::testing::AssertionResult IsConsistent(const Region& region) {
-    const std::vector<int32_t>& xs = region.XBoundaries();
-    const std::vector<int32_t>& ys = region.YBoundaries();
-    if (!std::is_sorted(xs.begin(), xs.end()) ||
-        std::adjacent_find(xs.begin(), xs.end()) != xs.end()) {
-        return ::testing::AssertionFailure() << "x boundaries not strictly ascending";
+    const std::vector<int32_t>&xs = region.XBoundaries(), &ys = region.YBoundaries();
+    for (const auto* v : {&xs, &ys}) {
+        if (std::adjacent_find(v->begin(), v->end(), std::greater_equal<>()) != v->end())
+            return ::testing::AssertionFailure() << "boundaries not strictly ascending";
     }
-    if (!std::is_sorted(ys.begin(), ys.end()) ||
-        std::adjacent_find(ys.begin(), ys.end()) != ys.end()) {
-        return ::testing::AssertionFailure() << "y boundaries not strictly ascending";
-    }
-    const size_t nx = xs.size();
-    const size_t ny = ys.size();
     const size_t stride = region.Stride();
-    if (stride != (nx + 32) / 32)
-        return ::testing::AssertionFailure() << "stride " << stride;
-    if (region.CellBits().size() != stride * (ny + 1)) {
-        return ::testing::AssertionFailure() << "cell block of " << region.CellBits().size();
-    }
-    for (size_t row = 0; row <= ny; ++row) {
+    const std::vector<uint32_t>& bits = region.CellBits();
+    if (stride != (xs.size() + 32) / 32 || bits.size() != stride * (ys.size() + 1))
+        return ::testing::AssertionFailure() << "stride " << stride << ", " << bits.size();
+    for (size_t row = 0; row <= ys.size(); ++row) {
         for (size_t column = 0; column < stride * 32; ++column) {
-            const bool border = row == 0 || row == ny || column == 0 || column >= nx;
-            if (border && Bit(region, row, column)) {
-                return ::testing::AssertionFailure()
-                       << "border cell set at row " << row << ", column " << column;
-            }
+            const bool set = bits[row * stride + column / 32] >> (column % 32) & 1u;
+            if (set && (row == 0 || row == ys.size() || column == 0 || column >= xs.size()))
+                return ::testing::AssertionFailure() << "border cell " << row << "," << column;
         }
-        if (row > 0 && std::equal(region.CellBits().begin() + row * stride,
-                                  region.CellBits().begin() + (row + 1) * stride,
-                                  region.CellBits().begin() + (row - 1) * stride)) {
-            return ::testing::AssertionFailure()
-                   << "rows " << row - 1 << " and " << row << " are equal";
+        if (row > 0 && std::equal(bits.begin() + row * stride, bits.begin() + (row + 1) * stride,
+                                  bits.begin() + (row - 1) * stride)) {
+            return ::testing::AssertionFailure() << "rows " << row - 1 << ", " << row << " equal";
         }
     }
     return ::testing::AssertionSuccess();
 }
 
-TEST(RegionTest, EmptyRectanglesGiveTheClearedRegion) {
+TEST(RegionTest, Representation) {
+    // Empty rectangles give the cleared region.
     for (const Rect& rect : {Rect{5, 5, 5, 20}, Rect{5, 5, 20, 4}, Rect{}}) {
-        Region region(Rect{0, 0, 3, 3});
-        region.Set(rect);
-        EXPECT_TRUE(region.IsEmpty());
-        EXPECT_TRUE(region.XBoundaries().empty());
-        EXPECT_TRUE(region.YBoundaries().empty());
+        const Region region(rect);
+        EXPECT_TRUE(region.IsEmpty() && region.XBoundaries().empty() &&
+                    region.YBoundaries().empty() && RectanglesOf(region).empty());
         EXPECT_EQ(region.Stride(), 1u);
         EXPECT_EQ(region.CellBits(), std::vector<uint32_t>{0u});
-        EXPECT_TRUE(RectanglesOf(region).empty());
     }
-    EXPECT_TRUE(Region().IsEmpty());
-}
-
-TEST(RegionTest, SetHoldsOneInsideCell) {
+    // One rectangle: one inside cell.
     Region region(Rect{-3, 2, 7, 4});
-    EXPECT_FALSE(region.IsEmpty());
     EXPECT_EQ(region.XBoundaries(), (std::vector<int32_t>{-3, 7}));
     EXPECT_EQ(region.YBoundaries(), (std::vector<int32_t>{2, 4}));
     EXPECT_EQ(region.CellBits(), (std::vector<uint32_t>{0u, 2u, 0u}));
-    EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{-3, 2, 7, 4}}));
-    region.Clear();
-    EXPECT_TRUE(region.IsEmpty());
-    EXPECT_TRUE(region.XBoundaries().empty());
-}
-
-TEST(RegionTest, SideBySideRectanglesJoinIntoOneRun) {
-    Region region(Rect{0, 0, 10, 10});
-    region.Unite(Region(Rect{10, 0, 20, 10}));
+    // Side by side: runs joined, columns kept; stacked: rows merged.
+    region = Region::Union(Region(Rect{0, 0, 10, 10}), Region(Rect{10, 0, 20, 10}));
     EXPECT_EQ(region.XBoundaries(), (std::vector<int32_t>{0, 10, 20}));
     EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{0, 0, 20, 10}}));
-    EXPECT_TRUE(IsConsistent(region));
-}
-
-TEST(RegionTest, StackedRectanglesMergeTheirRows) {
-    const Region region = Region::Union(Region(Rect{0, 0, 10, 10}), Region(Rect{0, 10, 10, 20}));
+    region.Unite(Region(Rect{0, 10, 20, 20}));
     EXPECT_EQ(region.YBoundaries(), (std::vector<int32_t>{0, 20}));
-    EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{0, 0, 10, 20}}));
-    EXPECT_TRUE(IsConsistent(region));
-}
-
-TEST(RegionTest, ExclusiveOrWithItselfIsEmptyButKeepsColumns) {
-    Region region = Region::Union(Region(Rect{0, 0, 10, 10}), Region(Rect{20, 5, 30, 15}));
-    const Region copy = region;
-    EXPECT_TRUE(Region::SymmetricDifference(region, copy).IsEmpty());
+    EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{0, 0, 20, 20}}));
+    // Exclusive or with itself: empty, without rows but with its columns.
+    region.Unite(Region(Rect{30, 5, 40, 15}));
     region.ExclusiveOr(region);
-    EXPECT_TRUE(region.IsEmpty());
-    EXPECT_TRUE(region.YBoundaries().empty());
-    EXPECT_EQ(region.XBoundaries(), (std::vector<int32_t>{0, 10, 20, 30}));
-    EXPECT_TRUE(RectanglesOf(region).empty());
+    EXPECT_TRUE(region.IsEmpty() && region.YBoundaries().empty());
+    EXPECT_EQ(region.XBoundaries(), (std::vector<int32_t>{0, 10, 20, 30, 40}));
     EXPECT_TRUE(IsConsistent(region));
-}
+    region.Clear();
+    EXPECT_TRUE(region.XBoundaries().empty());
 
-TEST(RegionTest, ExclusiveOrLeavesTheDifference) {
-    Region region(Rect{0, 0, 10, 10});
-    region.ExclusiveOr(Region(Rect{0, 0, 12, 10}));
-    EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{10, 0, 12, 10}}));
-    EXPECT_TRUE(IsConsistent(region));
-}
-
-TEST(RegionTest, OverlappingUnionComesOutRowByRow) {
-    Region region(Rect{0, 0, 10, 10});
-    region.Unite(Region(Rect{5, 5, 15, 15}));
-    EXPECT_EQ(RectanglesOf(region),
-              (std::vector<Rect>{{0, 0, 10, 5}, {0, 5, 15, 10}, {5, 10, 15, 15}}));
-    EXPECT_TRUE(IsConsistent(region));
-}
-
-TEST(RegionTest, CopiesAreIndependent) {
-    Region region(Rect{0, 0, 4, 4});
+    // Copies are independent; self-assignment keeps the contents; a
+    // moved-from region stays usable.
+    region.Set(Rect{0, 0, 4, 4});
     Region copy(region);
     copy.Unite(Region(Rect{10, 0, 14, 4}));
     Region& alias = region;
-    region = alias;  // self-assignment keeps the contents
+    region = alias;
     EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{0, 0, 4, 4}}));
     region = copy;
-    EXPECT_EQ(RectanglesOf(region), (std::vector<Rect>{{0, 0, 4, 4}, {10, 0, 14, 4}}));
     Region moved(std::move(copy));
+    EXPECT_EQ(RectanglesOf(moved), (std::vector<Rect>{{0, 0, 4, 4}, {10, 0, 14, 4}}));
     EXPECT_EQ(RectanglesOf(moved), RectanglesOf(region));
-    EXPECT_TRUE(IsConsistent(copy));  // NOLINT(bugprone-use-after-move): stays usable
+    EXPECT_TRUE(IsConsistent(copy));  // NOLINT(bugprone-use-after-move)
 }
 
-// One row of 100 one-pixel columns at x = 0..99 (column c holds x = c - 1),
-// with the pixels at `gaps` taken out; its runs end and start on and next to
-// the 32-cell word boundaries.
+// One row of 100 one-pixel columns (column c holds x = c - 1) with the pixels
+// at `gaps` taken out: runs start and end on and next to the 32-cell word
+// boundaries.
 TEST(RegionTest, RunsAroundWordBoundaries) {
-    const std::vector<std::set<int32_t>> gapSets = {
-        {31}, {63}, {31, 63, 95}, {30}, {29, 63}, {30, 62}, {0, 32, 64, 96}, {}, {99}};
+    // The last three leave one-pixel runs that start just before a boundary.
+    const std::vector<std::set<int32_t>> gapSets = {{31},     {63},     {31, 63, 95},    {30},
+                                                    {29, 63}, {30, 62}, {0, 32, 64, 96}, {},
+                                                    {99},     {28, 30}, {60, 62},        {91, 93}};
     for (const std::set<int32_t>& gaps : gapSets) {
         Region region;
-        for (int32_t x = 0; x < 100; ++x)
+        std::vector<Rect> expected;
+        for (int32_t x = 0; x < 100; ++x) {
             region.Unite(Region(Rect{x, 0, x + 1, 5}));
+            if (gaps.count(x))
+                continue;
+            if (expected.empty() || expected.back().right != x)
+                expected.push_back(Rect{x, 0, x, 5});
+            expected.back().right = x + 1;
+        }
         for (int32_t x : gaps)
             region.ExclusiveOr(Region(Rect{x, 0, x + 1, 5}));
-        ASSERT_EQ(region.XBoundaries().size(), 101u);
         ASSERT_EQ(region.Stride(), 4u);
-
-        std::vector<Rect> expected;
-        for (int32_t x = 0; x < 100;) {
-            if (gaps.count(x)) {
-                ++x;
-                continue;
-            }
-            int32_t end = x;
-            while (end < 100 && !gaps.count(end))
-                ++end;
-            expected.push_back(Rect{x, 0, end, 5});
-            x = end;
-        }
-        EXPECT_EQ(RectanglesOf(region), expected) << "first gap " << *gaps.begin();
+        EXPECT_EQ(RectanglesOf(region), expected) << gaps.size() << " gaps";
         EXPECT_TRUE(IsConsistent(region));
     }
 }
 
-// A brute-force model: one flag per pixel of a window that holds every
-// rectangle the test makes, wider than 64 columns.
-class PixelSet {
-  public:
-    static constexpr int32_t kLeft = -40, kRight = 120, kTop = -40, kBottom = 60;
-
-    void Clear() { pixels_.assign(kWidth * kHeight, 0); }
-    void Apply(const Rect& rect, bool exclusive) {
-        for (int32_t y = rect.top; y < rect.bottom; ++y) {
-            for (int32_t x = rect.left; x < rect.right; ++x) {
-                char& pixel = At(x, y);
+// Against a plain model, one flag per pixel: random unions, exclusive ors,
+// sets, copies and clears of two regions.
+TEST(RegionTest, AgreesWithAPixelModel) {
+    constexpr int32_t kLeft = -40, kRight = 120, kTop = -40, kBottom = 60;
+    constexpr size_t kWidth = kRight - kLeft, kSize = kWidth * (kBottom - kTop);
+    using Model = std::vector<char>;
+    const auto apply = [&](Model& m, const Rect& r, bool exclusive) {
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            for (int32_t x = r.left; x < r.right; ++x) {
+                char& pixel = m[size_t(y - kTop) * kWidth + size_t(x - kLeft)];
                 pixel = exclusive ? !pixel : 1;
             }
         }
-    }
-    void Combine(const PixelSet& other, bool exclusive) {
-        for (size_t i = 0; i < pixels_.size(); ++i) {
-            pixels_[i] =
-                exclusive ? pixels_[i] != other.pixels_[i] : pixels_[i] || other.pixels_[i];
-        }
-    }
-    bool Empty() const { return std::count(pixels_.begin(), pixels_.end(), 1) == 0; }
-
-    // Whether `rects` cover exactly the set, each pixel once.
-    ::testing::AssertionResult CoveredExactlyBy(const std::vector<Rect>& rects) const {
-        std::vector<int> count(pixels_.size(), 0);
-        for (const Rect& rect : rects) {
-            if (rect.IsEmpty() || rect.left < kLeft || rect.right > kRight || rect.top < kTop ||
-                rect.bottom > kBottom) {
-                return ::testing::AssertionFailure()
-                       << "stray rectangle " << rect.left << "," << rect.top << "," << rect.right
-                       << "," << rect.bottom;
-            }
-            for (int32_t y = rect.top; y < rect.bottom; ++y) {
-                for (int32_t x = rect.left; x < rect.right; ++x)
-                    ++count[Index(x, y)];
-            }
-        }
-        for (size_t i = 0; i < pixels_.size(); ++i) {
-            if (count[i] != pixels_[i]) {
-                return ::testing::AssertionFailure()
-                       << "pixel " << static_cast<int32_t>(i % kWidth) + kLeft << ","
-                       << static_cast<int32_t>(i / kWidth) + kTop << " covered " << count[i]
-                       << " times, expected " << int{pixels_[i]};
-            }
-        }
-        return ::testing::AssertionSuccess();
-    }
-
-  private:
-    static constexpr size_t kWidth = kRight - kLeft, kHeight = kBottom - kTop;
-    static size_t Index(int32_t x, int32_t y) {
-        return static_cast<size_t>(y - kTop) * kWidth + static_cast<size_t>(x - kLeft);
-    }
-    char& At(int32_t x, int32_t y) { return pixels_[Index(x, y)]; }
-
-    std::vector<char> pixels_ = std::vector<char>(kWidth * kHeight, 0);
-};
-
-::testing::AssertionResult InRowOrder(const std::vector<Rect>& rects) {
-    for (size_t i = 1; i < rects.size(); ++i) {
-        const Rect& a = rects[i - 1];
-        const Rect& b = rects[i];
-        const bool sameRow = a.top == b.top && a.bottom == b.bottom && a.right < b.left;
-        if (!sameRow && b.top < a.bottom) {
-            return ::testing::AssertionFailure() << "rectangle " << i << " out of order";
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-TEST(RegionTest, AgreesWithAPixelModel) {
+    };
     std::mt19937 random(20240611);
-    auto coordinate = [&](int32_t low, int32_t high) {
+    const auto coordinate = [&](int32_t low, int32_t high) {
         return std::uniform_int_distribution<int32_t>(low, high)(random);
     };
-    auto randomRect = [&] {
-        Rect rect{coordinate(PixelSet::kLeft, PixelSet::kRight),
-                  coordinate(PixelSet::kTop, PixelSet::kBottom),
-                  coordinate(PixelSet::kLeft, PixelSet::kRight),
-                  coordinate(PixelSet::kTop, PixelSet::kBottom)};
-        if (coordinate(0, 9) != 0) {  // mostly proper rectangles, some empty ones
-            if (rect.left > rect.right)
-                std::swap(rect.left, rect.right);
-            if (rect.top > rect.bottom)
-                std::swap(rect.top, rect.bottom);
-        }
-        return rect;
-    };
-
     for (int trial = 0; trial < 20; ++trial) {
         Region regions[2];
-        PixelSet models[2];
+        Model models[2] = {Model(kSize, 0), Model(kSize, 0)};
         for (int step = 0; step < 150; ++step) {
-            const int target = coordinate(0, 1);
-            Region& region = regions[target];
-            PixelSet& model = models[target];
-            const Region& other = regions[1 - target];
-            const PixelSet& otherModel = models[1 - target];
-            const Rect rect = randomRect();
-            const int operation = coordinate(0, 9);
-            switch (operation) {
-                case 0:
-                    region.Set(rect);
-                    model.Clear();
-                    model.Apply(rect, false);
-                    break;
-                case 1:
-                case 2:
-                    region.Unite(Region(rect));
-                    model.Apply(rect, false);
-                    break;
-                case 3:
-                case 4:
-                    region.ExclusiveOr(Region(rect));
-                    model.Apply(rect, true);
-                    break;
-                case 5:
-                    region.Unite(other);
-                    model.Combine(otherModel, false);
-                    break;
-                case 6:
-                    region.ExclusiveOr(other);
-                    model.Combine(otherModel, true);
-                    break;
-                case 7:
-                    region = Region::Union(other, region);
-                    model.Combine(otherModel, false);
-                    break;
-                case 8:
-                    region = Region::SymmetricDifference(other, region);
-                    model.Combine(otherModel, true);
-                    break;
-                default:
-                    if (coordinate(0, 3) == 0) {
-                        region.Clear();
-                        model.Clear();
-                    } else {
-                        region = other;
-                        model = otherModel;
-                    }
-                    break;
+            const int target = coordinate(0, 1), operation = coordinate(0, 9);
+            Region &region = regions[target], &other = regions[1 - target];
+            Model &model = models[target], &otherModel = models[1 - target];
+            Rect rect{coordinate(kLeft, kRight), coordinate(kTop, kBottom),
+                      coordinate(kLeft, kRight), coordinate(kTop, kBottom)};
+            if (coordinate(0, 9) != 0) {  // mostly proper rectangles, some empty ones
+                rect = Rect{std::min(rect.left, rect.right), std::min(rect.top, rect.bottom),
+                            std::max(rect.left, rect.right), std::max(rect.top, rect.bottom)};
+            }
+            const bool exclusive = operation % 2 == 0;
+            if (operation == 0) {
+                region.Set(rect);
+                model.assign(kSize, 0);
+                apply(model, rect, false);
+            } else if (operation <= 2) {
+                exclusive ? region.ExclusiveOr(Region(rect)) : region.Unite(Region(rect));
+                apply(model, rect, exclusive);
+            } else if (operation <= 6) {
+                if (operation <= 4) {
+                    exclusive ? region.ExclusiveOr(other) : region.Unite(other);
+                } else {
+                    region = exclusive ? Region::SymmetricDifference(other, region)
+                                       : Region::Union(other, region);
+                }
+                for (size_t i = 0; i < kSize; ++i)
+                    model[i] = exclusive ? model[i] != otherModel[i] : model[i] || otherModel[i];
+            } else if (operation <= 8) {
+                region = other;
+                model = otherModel;
+            } else {
+                region.Clear();
+                model.assign(kSize, 0);
             }
             SCOPED_TRACE(::testing::Message()
                          << "trial " << trial << ", step " << step << ", operation " << operation);
             ASSERT_TRUE(IsConsistent(region));
+            // The rectangles cover the model's pixels, each once, in rows
+            // top to bottom with separate runs left to right.
             const std::vector<Rect> rects = RectanglesOf(region);
-            ASSERT_TRUE(model.CoveredExactlyBy(rects));
-            ASSERT_TRUE(InRowOrder(rects));
-            ASSERT_EQ(region.IsEmpty(), model.Empty());
+            Model covered(kSize, 0);
+            for (size_t i = 0; i < rects.size(); ++i) {
+                const Rect& r = rects[i];
+                ASSERT_TRUE(!r.IsEmpty() && r.left >= kLeft && r.right <= kRight && r.top >= kTop &&
+                            r.bottom <= kBottom);
+                if (i > 0) {
+                    const Rect& p = rects[i - 1];
+                    ASSERT_TRUE(r.top >= p.bottom ||
+                                (r.top == p.top && r.bottom == p.bottom && p.right < r.left));
+                }
+                apply(covered, r, true);
+            }
+            ASSERT_EQ(covered, model);
+            ASSERT_EQ(region.IsEmpty(), std::count(model.begin(), model.end(), 1) == 0);
         }
     }
 }

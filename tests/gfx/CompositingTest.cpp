@@ -1,0 +1,509 @@
+// Pixels: the per-pixel arithmetic, every compositing operation and its tiled
+// form against one plain reference of the copy geometry, grids and masks,
+// the embedded artwork format and the skin coloured from it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "gfx/Compositing.h"
+#include "gfx/EmbeddedImage.h"
+#include "gfx/PixelArithmetic.h"
+#include "gfx/Skin.h"
+
+namespace quil {
+namespace {
+
+using Words = std::vector<uint32_t>;
+
+int32_t Coord(std::mt19937& rng, int32_t lo, int32_t hi) {
+    return lo + static_cast<int32_t>(rng() % static_cast<uint32_t>(hi - lo + 1));
+}
+
+// Alphas and coverages favour the edge values 0, 1, 254 and 255.
+uint32_t RandomAlpha(std::mt19937& rng) {
+    static const uint32_t kEdges[] = {0, 1, 254, 255};
+    return rng() % 3 == 0 ? kEdges[rng() % 4] : rng() % 256;
+}
+
+uint32_t RandomPremultiplied(std::mt19937& rng) {
+    const uint32_t a = RandomAlpha(rng);
+    auto channel = [&] { return rng() % (a + 1); };
+    const uint32_t r = channel(), g = channel(), b = channel();
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+template <typename Grid, typename Make>
+Grid Made(const Rect& bounds, Make make) {
+    Grid grid;
+    grid.SetBounds(bounds);
+    for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
+        for (int32_t x = bounds.left; x < bounds.right; ++x)
+            *grid.At(x, y) =
+                static_cast<std::remove_reference_t<decltype(*grid.At(x, y))>>(make(x, y));
+    }
+    return grid;
+}
+
+Image RandomImage(const Rect& bounds, std::mt19937& rng) {
+    return Made<Image>(bounds, [&](int32_t, int32_t) { return RandomPremultiplied(rng); });
+}
+
+Mask RandomMask(const Rect& bounds, std::mt19937& rng) {
+    return Made<Mask>(bounds, [&](int32_t, int32_t) { return RandomAlpha(rng); });
+}
+
+// Every pixel inside the bounds, row by row.
+template <typename Pixel>
+std::vector<Pixel> Pixels(const PixelGrid<Pixel>& grid) {
+    std::vector<Pixel> out;
+    const Rect& b = grid.bounds();
+    for (int32_t y = b.top; y < b.bottom; ++y) {
+        for (int32_t x = b.left; x < b.right; ++x)
+            out.push_back(*grid.At(x, y));
+    }
+    return out;
+}
+
+// A rectangle around `area`, sometimes inverted or empty.
+Rect RandomRect(std::mt19937& rng, const Rect& area) {
+    const int32_t l = Coord(rng, area.left - 5, area.right + 5);
+    const int32_t t = Coord(rng, area.top - 5, area.bottom + 5);
+    if (rng() % 10 == 0)
+        return Rect{l, t, Coord(rng, l - 5, l), Coord(rng, t - 5, t + 5)};
+    return Rect{l, t, Coord(rng, l, area.right + 8), Coord(rng, t, area.bottom + 8)};
+}
+
+struct Geometry {
+    Rect dstBounds, srcBounds, dstRect, srcRect;
+    Point dstAnchor, srcAnchor;
+};
+
+Geometry RandomGeometry(std::mt19937& rng) {
+    Geometry g;
+    for (Rect* r : {&g.dstBounds, &g.srcBounds}) {
+        const int32_t l = Coord(rng, -20, 20), t = Coord(rng, -20, 20);
+        *r = Rect{l, t, l + Coord(rng, 1, 17), t + Coord(rng, 1, 13)};
+    }
+    g.dstRect = RandomRect(rng, g.dstBounds);
+    const Rect& s = g.srcBounds;
+    switch (rng() % 4) {
+        case 0:  // one column, as the window body's middle stretch
+            g.srcRect = Rect{s.left, s.top, s.left + 1, s.bottom};
+            break;
+        case 1:
+            g.srcRect = Rect{s.left, s.top, s.right, s.top + 1};
+            break;
+        default:
+            g.srcRect = RandomRect(rng, s);
+    }
+    const int32_t range = rng() % 4 == 0 ? 1000 : 30;
+    g.dstAnchor = Point{Coord(rng, -range, range), Coord(rng, -range, range)};
+    g.srcAnchor = Point{Coord(rng, -range, range), Coord(rng, -range, range)};
+    return g;
+}
+
+int64_t FloorMod(int64_t v, int64_t m) {
+    return ((v % m) + m) % m;
+}
+
+// The copy geometry, plainly: destination pixel p inside dstRect takes source
+// pixel p - dstAnchor + srcAnchor when that lies inside srcRect and the
+// source. Tiled, srcRect ∩ source is a tile repeated in both directions, its
+// phase fixed by the same mapping.
+template <typename D, typename S, typename Op>
+std::vector<D> Reference(const PixelGrid<D>& dst, const Geometry& g, const PixelGrid<S>& src,
+                         bool tiled, Op op) {
+    const Rect tile = g.srcRect.Intersect(src.bounds());
+    std::vector<D> out = Pixels(dst);
+    size_t i = 0;
+    for (int32_t y = dst.bounds().top; y < dst.bounds().bottom; ++y) {
+        for (int32_t x = dst.bounds().left; x < dst.bounds().right; ++x, ++i) {
+            int64_t sx = int64_t{x} - g.dstAnchor.x + g.srcAnchor.x;
+            int64_t sy = int64_t{y} - g.dstAnchor.y + g.srcAnchor.y;
+            if (tiled && !tile.IsEmpty()) {
+                sx = tile.left + FloorMod(sx - tile.left, tile.Width());
+                sy = tile.top + FloorMod(sy - tile.top, tile.Height());
+            }
+            if (g.dstRect.Contains(x, y) && tile.left <= sx && sx < tile.right && tile.top <= sy &&
+                sy < tile.bottom) {
+                out[i] = static_cast<D>(op(out[i], *src.At(int32_t(sx), int32_t(sy))));
+            }
+        }
+    }
+    return out;
+}
+
+TEST(PixelArithmeticTest, KnownValues) {
+    const struct {
+        const char* what;
+        uint32_t got, want;
+    } rows[] = {
+        {"opaque source replaces", composeOver(0x80402010, 0xFF123456), 0xFF123456},
+        {"transparent source keeps", composeOver(0x80402010, 0x00FFFFFF), 0x80402010},
+        {"each term truncated", composeOver(0xFFFFFFFF, 0x80402000), 0xFFBF9F7F},
+        {"alpha over alpha", composeOver(0x80000000, 0x80000000), 0xC0000000},
+        {"scaled 255 over nothing", composeScaled(0, 0xFF5D38C7, 255), 0xFF5D38C7},
+        {"scaled 0 keeps", composeScaled(0x80402010, 0xFF5D38C7, 0), 0x80402010},
+        {"scaled transparent keeps", composeScaled(0x80402010, 0, 255), 0x80402010},
+        {"scaled 1 over white", composeScaled(0xFFFFFFFF, 0xFFFFFFFF, 1), 0xFFFFFFFF},
+        {"scaled 254", composeScaled(0, 0xFFFFFFFF, 254), 0xFEFEFEFE},
+        {"scaled 1", composeScaled(0, 0xFFFFFFFF, 1), 0x01010101},
+        {"tint half", tintCoverage(128, 0xFF5D38C7), 0x802E1C63},
+        {"tint full keeps the word", tintCoverage(255, 0x7F5D38C7), 0x7F5D38C7},
+        {"tint none", tintCoverage(0, 0xFF5D38C7), 0},
+        {"tint 1", tintCoverage(1, 0xFFFFFFFF), 0x01010101},
+        {"tint ignores colour alpha", tintCoverage(254, 0x10FFFFFF), 0xFEFEFEFE},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(r.got, r.want) << r.what;
+}
+
+// A premultiplied pixel whose channels take different shares of alpha.
+uint32_t Sample(uint32_t alpha, uint32_t variant) {
+    const uint32_t shares[4][3] = {{255, 255, 255}, {0, 0, 0}, {255, 128, 0}, {1, 254, 77}};
+    const uint32_t* s = shares[variant % 4];
+    return pixel::Pack(alpha, alpha * s[0] / 255, alpha * s[1] / 255, alpha * s[2] / 255);
+}
+
+bool IsPremultiplied(uint32_t p) {
+    const uint32_t a = p >> 24;
+    return (p >> 16 & 0xFF) <= a && (p >> 8 & 0xFF) <= a && (p & 0xFF) <= a;
+}
+
+TEST(PixelArithmeticTest, ResultsStayPremultiplied) {
+    for (uint32_t a = 0; a < 256; ++a) {
+        for (uint32_t b = 0; b < 256; ++b) {
+            for (uint32_t v = 0; v < 16; ++v) {
+                const uint32_t over = composeOver(Sample(b, v / 4), Sample(a, v));
+                ASSERT_TRUE(IsPremultiplied(over) && over >> 24 >= std::max(a, b)) << a << " " << b;
+                const uint32_t scaled = composeScaled(Sample(b % 9 * 31, v / 4), Sample(a, v), b);
+                ASSERT_TRUE(IsPremultiplied(scaled) && scaled >> 24 >= b % 9 * 31) << a << " " << b;
+                const uint32_t tint = tintCoverage(b, Sample(a, v));
+                ASSERT_TRUE(IsPremultiplied(tint) && (b == 255 || tint >> 24 == b))
+                    << a << " " << b;
+            }
+            ASSERT_EQ(composeScaled(Sample(a, b), 0xFF102030u, 0), Sample(a, b));
+            ASSERT_EQ(composeScaled(0, Sample(a, b), 255), Sample(a, b));
+        }
+    }
+}
+
+TEST(CompositingTest, EveryOperationMatchesTheReference) {
+    std::mt19937 rng(7);
+    const uint32_t colour = 0xFF5D38C7;
+    const auto copy = [](uint32_t, uint32_t s) { return s; };
+    for (int i = 0; i < 3000; ++i) {
+        SCOPED_TRACE(i);
+        const Geometry g = RandomGeometry(rng);
+        const Rect &dr = g.dstRect, &sr = g.srcRect;
+        const Point da = g.dstAnchor, sa = g.srcAnchor;
+        const uint32_t k = std::vector<uint32_t>{0, 1, 127, 254, 255, 300}[rng() % 6];
+        const Image image = RandomImage(g.srcBounds, rng);
+        const Mask mask = RandomMask(g.srcBounds, rng);
+        const auto tint = [&](uint32_t c) { return tintCoverage(c, colour); };
+        const auto blend = [&](uint32_t d, uint32_t c) {
+            return composeScaled(d, tint(c), std::min(k, 255u));
+        };
+        const struct {
+            const char* name;
+            bool fromMask, tiled;
+            std::function<void(Image&)> apply;
+            std::function<uint32_t(uint32_t, uint32_t)> pixel;
+        } ops[] = {
+            {"copyImage", false, false, [&](Image& d) { copyImage(d, dr, da, image, sr, sa); },
+             copy},
+            {"overImage", false, false, [&](Image& d) { overImage(d, dr, da, image, sr, sa); },
+             composeOver},
+            {"writeMaskColour", true, false,
+             [&](Image& d) { writeMaskColour(d, dr, da, mask, sr, sa, colour, k); },
+             [&](uint32_t d, uint32_t c) {
+                 return k == 0 ? d : k >= 255 ? tint(c) : composeScaled(0, tint(c), k);
+             }},
+            {"overMaskColour", true, false,
+             [&](Image& d) { overMaskColour(d, dr, da, mask, sr, sa, colour); },
+             [&](uint32_t d, uint32_t c) { return composeOver(d, tint(c)); }},
+            {"blendMaskColour", true, false,
+             [&](Image& d) { blendMaskColour(d, dr, da, mask, sr, sa, colour, k); }, blend},
+            {"tiledCopyImage", false, true,
+             [&](Image& d) { tiledCopyImage(d, dr, da, image, sr, sa); }, copy},
+            {"tiledOverImage", false, true,
+             [&](Image& d) { tiledOverImage(d, dr, da, image, sr, sa); }, composeOver},
+            {"tiledBlendMaskColour", true, true,
+             [&](Image& d) { tiledBlendMaskColour(d, dr, da, mask, sr, sa, colour, k); }, blend},
+        };
+        for (const auto& op : ops) {
+            Image dst = RandomImage(g.dstBounds, rng);
+            const Words want = op.fromMask ? Reference(dst, g, mask, op.tiled, op.pixel)
+                                           : Reference(dst, g, image, op.tiled, op.pixel);
+            op.apply(dst);
+            ASSERT_EQ(Pixels(dst), want) << op.name;
+        }
+
+        Mask maskDst = RandomMask(g.dstBounds, rng);
+        const auto wantMask = Reference(maskDst, g, mask, false, copy);
+        copyMask(maskDst, dr, da, mask, sr, sa);
+        ASSERT_EQ(Pixels(maskDst), wantMask) << "copyMask";
+
+        // A fill is a one-pixel tile.
+        const Image one = Made<Image>(Rect{0, 0, 1, 1}, [](int32_t, int32_t) { return 0x12u; });
+        Geometry fill = g;
+        fill.srcRect = one.bounds();
+        Image filled = RandomImage(g.dstBounds, rng);
+        const Words wantFill = Reference(filled, fill, one, true, copy);
+        fillRect(filled, dr, 0x12);
+        ASSERT_EQ(Pixels(filled), wantFill) << "fillRect";
+
+        // Resizing keeps the pixels inside both bounds, at their coordinates.
+        Mask resized =
+            Made<Mask>(mask.bounds(), [&](int32_t x, int32_t y) { return *mask.At(x, y); });
+        ASSERT_TRUE(resized.ResizeKeepingContent(g.dstBounds));
+        ASSERT_EQ(resized.bounds(), g.dstBounds);
+        ASSERT_EQ(Pixels(resized), Pixels(Made<Mask>(g.dstBounds, [&](int32_t x, int32_t y) {
+                      return mask.bounds().Contains(x, y) ? *mask.At(x, y) : 0;
+                  })));
+    }
+}
+
+TEST(CompositingTest, StorageAndTheEndsOfTheCoordinateRange) {
+    std::mt19937 rng(4);
+    // Anchors at the ends of int32 must not overflow; these miss the grid...
+    Image dst = RandomImage(Rect{-4, -4, 4, 4}, rng);
+    const Image src = RandomImage(Rect{INT32_MAX - 4, INT32_MIN, INT32_MAX, INT32_MIN + 4}, rng);
+    const Words before = Pixels(dst);
+    const Rect all{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    copyImage(dst, all, Point{INT32_MIN, INT32_MAX}, src, all, Point{INT32_MAX, INT32_MIN});
+    overImage(dst, all, Point{INT32_MAX, INT32_MAX}, src, all, Point{INT32_MIN, INT32_MIN});
+    EXPECT_EQ(Pixels(dst), before);
+    // ...and these bring the far source exactly onto it.
+    copyImage(dst, all, Point{-4, -4}, src, all, Point{INT32_MAX - 4, INT32_MIN});
+    EXPECT_EQ(*dst.At(-1, -1), *src.At(INT32_MAX - 1, INT32_MIN + 3));
+    tiledCopyImage(dst, all, Point{INT32_MIN, INT32_MAX}, src, all, Point{INT32_MAX, INT32_MIN});
+
+    // A copy within one grid moves overlapping rows soundly.
+    Mask row = Made<Mask>(Rect{0, 0, 6, 1}, [](int32_t x, int32_t) { return x; });
+    copyMask(row, row.bounds(), Point{1, 0}, row, Rect{0, 0, 4, 1}, Point{0, 0});
+    EXPECT_EQ(Pixels(row), (std::vector<uint8_t>{0, 0, 1, 2, 3, 5}));
+
+    // Grids without storage, or wrapping someone else's rows, are never
+    // written; a wrapped grid serves as a source like any other.
+    const Mask mask = RandomMask(Rect{0, 0, 4, 4}, rng);
+    Image empty;
+    copyImage(empty, Rect{0, 0, 4, 4}, Point{}, src, src.bounds(), Point{});
+    fillRect(empty, Rect{0, 0, 4, 4}, 1);
+    EXPECT_FALSE(empty.HasStorage());
+    alignas(16) const uint32_t rows[2][2] = {{1, 2}, {3, 4}};
+    Image wrapped;
+    wrapped.Wrap(reinterpret_cast<const uint8_t*>(rows), 8, 2, 2);
+    const Rect w = wrapped.bounds();
+    copyImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
+    overImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
+    writeMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u, 255);
+    blendMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u, 9);
+    overMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u);
+    tiledCopyImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
+    fillRect(wrapped, w, 0);
+    wrapped.Fill(0);
+    EXPECT_EQ(Pixels(wrapped), (Words{1, 2, 3, 4}));
+    Image copied = Made<Image>(w, [](int32_t, int32_t) { return 0u; });
+    copyImage(copied, w, Point{}, wrapped, w, Point{});
+    EXPECT_EQ(Pixels(copied), (Words{1, 2, 3, 4}));
+
+    // Rows are padded to 8 bytes: width, image stride, mask stride.
+    for (const auto& [width, imageStride, maskStride] :
+         {std::tuple{1, 8, 8}, {2, 8, 8}, {3, 16, 8}, {5, 24, 8}, {8, 32, 8}, {9, 40, 16}}) {
+        Image image;
+        Mask coverage;
+        ASSERT_TRUE(image.SetBounds(Rect{-3, 2, width - 3, 5}) &&
+                    coverage.SetBounds(image.bounds()));
+        EXPECT_EQ(image.stride(), imageStride) << width;
+        EXPECT_EQ(image.bufferSize(), 3u * imageStride) << width;
+        EXPECT_EQ(coverage.stride(), maskStride) << width;
+    }
+    // An empty rectangle is refused and keeps the buffer; one too large to
+    // hold is like short memory.
+    Image image;
+    ASSERT_TRUE(image.SetBounds(Rect{-3, 2, 2, 5}));
+    image.Fill(0x11223344);
+    EXPECT_FALSE(image.SetBounds(Rect{10, 10, 10, 20}));
+    EXPECT_FALSE(image.SetBounds(Rect{10, 10, 20, 9}));
+    EXPECT_EQ(image.bounds(), (Rect{-3, 2, 2, 5}));
+    EXPECT_EQ(*image.At(1, 4), 0x11223344u);
+    EXPECT_FALSE(image.SetBounds(all));
+    EXPECT_FALSE(image.HasStorage());
+    EXPECT_TRUE(image.bounds().IsEmpty());
+    Mask kept = RandomMask(Rect{0, 0, 3, 3}, rng);
+    const auto keptPixels = Pixels(kept);
+    EXPECT_FALSE(kept.ResizeKeepingContent(Rect{0, 0, 0, 40}));
+    EXPECT_EQ(Pixels(kept), keptPixels);
+}
+
+// Embedded blobs sit in word-aligned storage, at `offset` bytes in.
+struct Blob {
+    std::vector<uint64_t> words;
+    uint8_t* data;
+    size_t size;
+    explicit Blob(const std::vector<uint8_t>& from, size_t offset = 0)
+        : words(from.size() / 8 + 3),
+          data(reinterpret_cast<uint8_t*>(words.data()) + offset),
+          size(from.size()) {
+        std::memcpy(data, from.data(), from.size());
+    }
+};
+
+std::vector<uint8_t> Header(uint32_t width, uint32_t height, uint32_t stride, uint32_t reserved,
+                            size_t rowBytes) {
+    std::vector<uint8_t> out;
+    for (uint32_t word : {width, height, stride, reserved}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<uint8_t>(word >> shift));
+    }
+    out.resize(out.size() + rowBytes, 0x5A);
+    return out;
+}
+
+TEST(EmbeddedImageTest, RoundTrip) {
+    std::mt19937 rng(21);
+    const Image source = RandomImage(Rect{-3, 5, 0, 9}, rng);  // 3 x 4, not at 0, 0
+    const auto encoded = EncodeEmbeddedImage(source);
+    ASSERT_EQ(encoded.size(), 16u + 16 * 4);
+    EXPECT_EQ((std::vector<uint8_t>(encoded.begin(), encoded.begin() + 16)),
+              (std::vector<uint8_t>{0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 16, 0, 0, 0, 0}));
+    EXPECT_EQ(encoded[16], *source.At(-3, 5) & 0xFF);  // pixel words little-endian
+    EXPECT_EQ(encoded[19], *source.At(-3, 5) >> 24);
+    EXPECT_EQ(encoded[16 + 12], 0);  // padding
+    const Blob blob(encoded);
+    Image wrapped;
+    ASSERT_TRUE(WrapEmbeddedImage(blob.data, blob.size, wrapped));
+    EXPECT_EQ(wrapped.bounds(), (Rect{0, 0, 3, 4}));
+    EXPECT_FALSE(wrapped.IsWritable());
+    EXPECT_EQ(Pixels(wrapped), Pixels(source));
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(std::as_const(wrapped).At(0, 0)), blob.data + 16);
+
+    for (int32_t width : {1, 7, 8, 9, 24}) {
+        const Mask mask = RandomMask(Rect{2, 2, 2 + width, 5}, rng);
+        const auto bytes = EncodeEmbeddedMask(mask);
+        ASSERT_EQ(bytes.size(), 16 + (width + 7) / 8 * 8 * 3u);
+        const Blob unaligned(bytes, 1);  // masks need no alignment
+        Mask out;
+        ASSERT_TRUE(WrapEmbeddedMask(unaligned.data, unaligned.size, out)) << width;
+        EXPECT_EQ(out.bounds(), (Rect{0, 0, width, 3}));
+        EXPECT_EQ(Pixels(out), Pixels(mask));
+    }
+    EXPECT_TRUE(EncodeEmbeddedMask(Mask{}).empty());
+    EXPECT_TRUE(EncodeEmbeddedImage(Image{}).empty());
+}
+
+TEST(EmbeddedImageTest, DamagedOrMisplacedBlobsAreRefused) {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool image;
+        bool accepted;
+        size_t offset = 0;
+    } rows[] = {
+        {"shorter than a header", std::vector<uint8_t>(15, 0), false, false},
+        {"truncated rows", Header(4, 2, 8, 0, 15), false, false},
+        {"truncated image rows", Header(2, 2, 8, 0, 15), true, false},
+        {"zero width", Header(0, 2, 8, 0, 16), false, false},
+        {"zero height", Header(2, 0, 8, 0, 16), false, false},
+        {"stride below the row", Header(9, 1, 8, 0, 16), false, false},
+        {"stride below an image row", Header(3, 1, 8, 0, 16), true, false},
+        {"stride of another pixel size", Header(8, 1, 32, 0, 32), false, false},
+        {"image stride not a whole pixel", Header(1, 1, 6, 0, 8), true, false},
+        {"reserved word set", Header(2, 2, 8, 1, 16), false, false},
+        {"rows size overflows", Header(0x10000, 0x10000, 0x10000, 0, 16), false, false},
+        {"huge sides", Header(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0, 16), false, false},
+        {"huge image sides", Header(0x40000000, 4, 0, 0, 16), true, false},
+        {"exact size, unpadded stride", Header(3, 2, 12, 0, 24), true, true},
+        {"one byte short", Header(3, 2, 12, 0, 23), true, false},
+        {"trailing data", Header(3, 2, 12, 0, 124), true, true},
+        {"padded stride", Header(3, 2, 16, 0, 32), true, true},
+        {"stride beyond the padding", Header(3, 2, 20, 0, 40), true, false},
+        {"rows unaligned by 1", Header(2, 2, 8, 0, 16), true, false, 1},
+        {"rows unaligned by 2", Header(2, 2, 8, 0, 16), true, false, 2},
+        {"rows unaligned by 3", Header(2, 2, 8, 0, 16), true, false, 3},
+        {"rows aligned at 4", Header(2, 2, 8, 0, 16), true, true, 4},
+        {"the widest side", Header(65536, 1, 65536, 0, 65536), false, true},
+        {"a side past 65536", Header(65537, 1, 65544, 0, 65544), false, false},
+    };
+    for (const auto& r : rows) {
+        const Blob blob(r.bytes, r.offset);
+        Image image;
+        Mask mask;
+        image.SetBounds(Rect{0, 0, 2, 2});
+        mask.SetBounds(Rect{0, 0, 2, 2});
+        const bool got = r.image ? WrapEmbeddedImage(blob.data, blob.size, image)
+                                 : WrapEmbeddedMask(blob.data, blob.size, mask);
+        EXPECT_EQ(got, r.accepted) << r.what;
+        EXPECT_EQ(r.image ? image.HasStorage() : mask.HasStorage(), r.accepted) << r.what;
+        if (!r.accepted) {
+            EXPECT_TRUE(r.image ? image.bounds().IsEmpty() : mask.bounds().IsEmpty()) << r.what;
+        }
+    }
+    Mask mask;
+    EXPECT_FALSE(WrapEmbeddedMask(nullptr, 100, mask));
+}
+
+TEST(SkinTest, EndsAndGlyphsFromArtwork) {
+    const auto full = [](int32_t, int32_t) { return 255; };
+    const auto clear = [](int32_t, int32_t) { return 0u; };
+    const auto ramp = [](int32_t x, int32_t y) { return x * 32 + y * 4 + (x == 7 && y == 7) * 3; };
+    const Rect end{0, 0, 24, 66};
+    SkinArtwork art;
+    art.leftCapMask = Made<Mask>(end, full);
+    art.rightCapMask = Made<Mask>(end, full);
+    art.leftCapShading = Made<Image>(end, clear);
+    art.rightCapShading = Made<Image>(end, clear);
+    for (Mask* glyph : {&art.closeGlyph, &art.zoomGlyph, &art.minimizeGlyph})
+        *glyph = Made<Mask>(Rect{0, 0, 8, 8}, ramp);
+    *art.leftCapMask.At(0, 0) = 0;              // outside the body
+    *art.leftCapMask.At(1, 0) = 128;            // soft edge
+    *art.leftCapShading.At(2, 0) = 0x80000000;  // translucent black rim
+    *art.rightCapShading.At(23, 65) = 0xFFFFFFFF;
+
+    Skin skin;
+    ASSERT_TRUE(skin.Build(art, Skin::kBackgroundColour, 1.0f, Skin::kControlColour));
+    EXPECT_EQ(skin.leftEnd().bounds(), end);
+    Words right(24 * 66, 0xFF5D38C7);
+    right.back() = 0xFFFFFFFF;
+    EXPECT_EQ(Pixels(skin.rightEnd()), right);
+    EXPECT_EQ(*skin.leftEnd().At(0, 0), 0u);
+    EXPECT_EQ(*skin.leftEnd().At(1, 0), 0x802E1C63u);
+    EXPECT_EQ(*skin.leftEnd().At(2, 0), 0xFF2E1B63u);
+    EXPECT_EQ(*skin.leftEnd().At(5, 5), 0xFF5D38C7u);
+    for (const auto& [strength, opacity] :
+         {std::pair{Skin::kFaint, 63u}, std::pair{Skin::kFull, 255u},
+          std::pair{Skin::kHalf, 127u}}) {
+        const Image& close = skin.close(strength);
+        ASSERT_EQ(close.bounds(), (Rect{0, 0, 8, 8}));
+        EXPECT_EQ(Pixels(close), Pixels(Made<Image>(close.bounds(), [&](int32_t x, int32_t y) {
+                      const uint32_t tint = tintCoverage(*art.closeGlyph.At(x, y), 0xFFFFFFFF);
+                      return opacity == 255 ? tint : composeScaled(0, tint, opacity);
+                  })));
+        EXPECT_EQ(Pixels(skin.zoom(strength)), Pixels(close));
+        EXPECT_EQ(Pixels(skin.minimize(strength)), Pixels(close));
+    }
+
+    // Opacity is truncated to a byte; at 0 the fresh ends stay transparent.
+    Skin half, none;
+    ASSERT_TRUE(half.Build(art, 0xFF5D38C7, 0.5f, 0xFFFFFFFF));
+    EXPECT_EQ(*half.leftEnd().At(5, 5), composeScaled(0, 0xFF5D38C7, 127));
+    ASSERT_TRUE(none.Build(art, 0xFF5D38C7, 0.0f, 0xFFFFFFFF));
+    EXPECT_EQ(*none.rightEnd().At(5, 5), 0u);
+    EXPECT_EQ(*none.leftEnd().At(20, 60), 0u);
+
+    // Missing artwork fails the build; what was built before stays.
+    art.zoomGlyph.Release();
+    Skin partial;
+    EXPECT_FALSE(partial.Build(art, Skin::kBackgroundColour, 1.0f, Skin::kControlColour));
+    EXPECT_EQ(*partial.leftEnd().At(5, 5), 0xFF5D38C7u);
+}
+
+}  // namespace
+}  // namespace quil

@@ -1,0 +1,840 @@
+// Fonts: TrueType files written here table by table (their directory,
+// metrics, character maps and glyph outlines), damaged fonts, the installed
+// fonts the program meets, font chains and finding system fonts.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gfx/FontChain.h"
+#include "gfx/Path.h"
+#include "gfx/SystemFonts.h"
+#include "gfx/TrueTypeFont.h"
+#include "platform/ByteReader.h"
+#include "platform/FontFiles.h"
+
+// fontconfig loses a few hundred bytes once, while it parses its
+// configuration files on first use; that is not a leak of ours. The fast
+// unwinder records only the innermost frames, so the match is by library.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace quil {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put(Bytes& bytes, size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> 8 * (size - 1 - i));
+}
+
+// Appends big-endian values of `size` bytes each.
+void Add(Bytes& bytes, int size, std::initializer_list<uint64_t> values) {
+    for (uint64_t v : values) {
+        bytes.resize(bytes.size() + size);
+        Put(bytes, bytes.size() - size, v, size);
+    }
+}
+
+struct Pt {
+    int x = 0, y = 0;
+    bool on = true;
+};
+
+struct Component {
+    uint16_t glyph = 0;
+    uint16_t flags = 0x0002;  // arguments are offsets; the builder adds the rest
+    int16_t argument1 = 0, argument2 = 0;
+    std::vector<int16_t> transform;  // 2.14: one scale, x and y scales, or 2 x 2
+};
+
+struct Glyph {
+    std::vector<std::vector<Pt>> contours;
+    std::vector<Component> components;
+    Bytes raw;  // when not empty, the record as it stands
+    uint16_t advance = 500;
+};
+
+const auto Simple = [](std::vector<std::vector<Pt>> c, uint16_t a = 500) {
+    return Glyph{c, {}, {}, a};
+};
+const auto Composite = [](std::vector<Component> c, uint16_t a = 500) {
+    return Glyph{{}, c, {}, a};
+};
+
+// A glyph record; bounds are not read and left 0. Simple glyphs have flags
+// with repeats and deltas of a byte (the sign in the flag), a word, or none.
+Bytes GlyphRecord(const Glyph& g) {
+    if (!g.raw.empty() || (g.contours.empty() && g.components.empty()))
+        return g.raw;
+    Bytes out, flags, xs, ys;
+    Add(out, 2, {g.contours.empty() ? 0xFFFF : g.contours.size(), 0, 0, 0, 0});
+    for (size_t i = 0; i < g.components.size(); ++i) {
+        const Component& c = g.components[i];
+        const auto wide = [](int v) { return v < -128 || v > 127; };
+        const int size = wide(c.argument1) || wide(c.argument2) ? 2 : 1;
+        const size_t n = c.transform.size();
+        const int scale = n == 1 ? 0x08 : n == 2 ? 0x40 : n == 4 ? 0x80 : 0;
+        Add(out, 2,
+            {c.flags | (size == 2) | (i + 1 < g.components.size() ? 0x20u : 0) | scale, c.glyph});
+        Add(out, size, {uint16_t(c.argument1), uint16_t(c.argument2)});
+        for (int16_t v : c.transform)
+            Add(out, 2, {uint16_t(v)});
+    }
+    size_t end = 0;
+    for (const auto& contour : g.contours)
+        Add(out, 2, {(end += contour.size()) - 1});
+    if (!g.contours.empty())
+        Add(out, 2, {0});  // no instructions
+    Pt last;
+    for (const auto& contour : g.contours) {
+        for (const Pt& p : contour) {
+            uint8_t flag = p.on;
+            for (auto [d, shortBit, sameBit, deltas] :
+                 {std::tuple{p.x - last.x, 0x02, 0x10, &xs}, {p.y - last.y, 0x04, 0x20, &ys}}) {
+                if (d == 0) {
+                    flag |= sameBit;
+                } else if (d > -256 && d < 256) {
+                    flag |= shortBit | (d > 0 ? sameBit : 0);
+                    Add(*deltas, 1, {uint64_t(std::abs(d))});
+                } else {
+                    Add(*deltas, 2, {uint16_t(d)});
+                }
+            }
+            flags.push_back(flag);
+            last = p;
+        }
+    }
+    for (size_t i = 0, run = 1; i < flags.size(); i += run, run = 1) {
+        while (i + run < flags.size() && flags[i + run] == flags[i] && run < 256)
+            ++run;
+        out.push_back(flags[i] | (run > 1 ? 0x08 : 0));
+        if (run > 1)
+            out.push_back(static_cast<uint8_t>(run - 1));
+    }
+    out.insert(out.end(), xs.begin(), xs.end());
+    out.insert(out.end(), ys.begin(), ys.end());
+    return out;
+}
+
+Bytes Format0(std::initializer_list<std::pair<char, uint8_t>> map) {
+    Bytes out(262);
+    Put(out, 2, 262, 2);
+    for (const auto& [code, glyph] : map)
+        out[6 + code] = glyph;
+    return out;
+}
+
+Bytes Format6(uint16_t firstCode, const std::vector<uint16_t>& glyphs) {
+    Bytes out;
+    Add(out, 2, {6, 10 + 2 * glyphs.size(), 0, firstCode, glyphs.size()});
+    for (uint16_t g : glyphs)
+        Add(out, 2, {g});
+    return out;
+}
+
+struct Segment {
+    uint16_t start, end, delta;
+    std::vector<uint16_t> glyphs;  // when not empty, mapped through idRangeOffset
+};
+
+// Adds the closing 0xFFFF segment unless the last one ends there.
+Bytes Format4(std::vector<Segment> segments) {
+    if (segments.empty() || segments.back().end != 0xFFFF)
+        segments.push_back(Segment{0xFFFF, 0xFFFF, 1, {}});
+    const size_t n = segments.size();
+    Bytes out, glyphs;
+    Add(out, 2, {4, 0, 0, 2 * n, 0, 0, 0});  // length set below; search fields not read
+    for (const auto& s : segments)
+        Add(out, 2, {s.end});
+    Add(out, 2, {0});
+    for (const auto& s : segments)
+        Add(out, 2, {s.start});
+    for (const auto& s : segments)
+        Add(out, 2, {s.delta});
+    for (size_t i = 0; i < n; ++i) {
+        Add(out, 2, {segments[i].glyphs.empty() ? 0 : 2 * (n - i) + glyphs.size()});
+        for (uint16_t g : segments[i].glyphs)
+            Add(glyphs, 2, {g});
+    }
+    out.insert(out.end(), glyphs.begin(), glyphs.end());
+    Put(out, 2, out.size(), 2);
+    return out;
+}
+
+// Writes a small TrueType file: directory, cmap, glyf, head, hhea, hmtx, loca
+// and maxp (less `omit`), then `extra` tables.
+struct FontBuilder {
+    uint16_t unitsPerEm = 1000;
+    int16_t yMin = -200, yMax = 800;
+    bool longLoca = false;
+    int metricCount = -1;  // long metrics in hmtx; -1: one per glyph
+    std::vector<Glyph> glyphs;
+    std::vector<Bytes> cmaps;
+    std::vector<std::pair<std::string, Bytes>> extra;
+    std::set<std::string> omit;
+
+    // Glyph 0 a box, 1 a triangle ("A"), 2 empty (" "), 3 four off-curve
+    // points ("O"), 4 a composite of 1 moved and 0 at half size ("C");
+    // format 0 and format 4 maps.
+    static FontBuilder Basic() {
+        FontBuilder b;
+        b.glyphs = {
+            Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}}, 600),
+            Simple({{{0, 0}, {300, 700}, {600, 0}}}, 600), Simple({}, 250),
+            Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}}, 700),
+            Composite({{1, 2, 100, 0, {}}, {0, 2, -20, 300, {0x2000}}}, 800)};
+        b.cmaps = {Format0({{'A', 1}, {' ', 2}, {'O', 3}, {'C', 4}}),
+                   Format4({{' ', ' ', uint16_t(2 - ' '), {}},
+                            {'A', 'C', 0, {1, 0, 4}},
+                            {'O', 'O', uint16_t(3 - 'O'), {}},
+                            {0x2022, 0x2022, 0, {3}}})};
+        return b;
+    }
+
+    Bytes Head() const {
+        Bytes head(54);
+        Put(head, 18, unitsPerEm, 2);
+        Put(head, 38, uint16_t(yMin), 2);
+        Put(head, 42, uint16_t(yMax), 2);
+        Put(head, 50, longLoca, 2);
+        return head;
+    }
+
+    Bytes Build() const {
+        const size_t metrics = metricCount < 0 ? glyphs.size() : size_t(metricCount);
+        Bytes glyf, loca, hmtx, hhea(36), maxp(6), cmap;
+        for (size_t i = 0; i < glyphs.size(); ++i) {
+            Add(loca, longLoca ? 4 : 2, {longLoca ? glyf.size() : glyf.size() / 2});
+            const Bytes record = GlyphRecord(glyphs[i]);
+            glyf.insert(glyf.end(), record.begin(), record.end());
+            glyf.resize((glyf.size() + 3) / 4 * 4);
+            if (i < metrics)
+                Add(hmtx, 2, {glyphs[i].advance});
+            Add(hmtx, 2, {0});  // left side bearing
+        }
+        Add(loca, longLoca ? 4 : 2, {longLoca ? glyf.size() : glyf.size() / 2});
+        Put(hhea, 4, uint16_t(yMax), 2);
+        Put(hhea, 6, uint16_t(yMin), 2);
+        Put(hhea, 34, metrics, 2);
+        Put(maxp, 0, 0x50000000 | glyphs.size(), 6);
+        Add(cmap, 2, {0, cmaps.size()});
+        size_t offset = 4 + 8 * cmaps.size();
+        for (const Bytes& s : cmaps) {
+            Add(cmap, 4, {0x00030001, offset});
+            offset += s.size();
+        }
+        for (const Bytes& s : cmaps)
+            cmap.insert(cmap.end(), s.begin(), s.end());
+
+        std::vector<std::pair<std::string, Bytes>> tables;
+        for (const auto& [tag, bytes] : {std::pair<std::string, Bytes>{"cmap", cmap},
+                                         {"glyf", glyf},
+                                         {"head", Head()},
+                                         {"hhea", hhea},
+                                         {"hmtx", hmtx},
+                                         {"loca", loca},
+                                         {"maxp", maxp}}) {
+            if (!omit.count(tag))
+                tables.emplace_back(tag, bytes);
+        }
+        tables.insert(tables.end(), extra.begin(), extra.end());
+        Bytes file;
+        Add(file, 2, {1, 0, tables.size(), 0, 0, 0});
+        size_t at = 12 + 16 * tables.size();
+        for (const auto& [tag, bytes] : tables) {
+            const std::string padded = tag + "   ";
+            file.insert(file.end(), padded.begin(), padded.begin() + 4);
+            Add(file, 4, {0, at, bytes.size()});
+            at += (bytes.size() + 3) / 4 * 4;
+        }
+        for (const auto& table : tables) {
+            file.insert(file.end(), table.second.begin(), table.second.end());
+            file.resize((file.size() + 3) / 4 * 4);
+        }
+        return file;
+    }
+};
+
+// An outline as text: M x,y  L x,y  Q cx,cy,x,y  Z (a line back to the start)
+// and C cx,cy (a curve back to it).
+std::string Outline(const Path& path) {
+    std::ostringstream out;
+    const auto& w = path.words();
+    for (size_t i = 0; i < w.size() && w[i] != 0; i += 1 + (w[i] & 0xFF)) {
+        out << (i ? " " : "") << "??MLQZC"[std::min(w[i] >> 8, 7u)];
+        for (size_t k = 1; k <= (w[i] & 0xFF) && i + k < w.size(); ++k)
+            out << (k > 1 ? "," : "") << Path::Operand(w[i + k]);
+    }
+    return out.str();
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+constexpr int kBad = TrueTypeFont::kBadFont;
+
+TEST(TrueTypeFontTest, WhatLoads) {
+    const auto omit = [](const char* tag) { return [tag](FontBuilder& b) { b.omit.insert(tag); }; };
+    const auto tables = [](size_t n) {
+        return [n](FontBuilder& b) { b.extra.resize(n - 7, {"zzzz", Bytes(4)}); };
+    };
+    const struct {
+        const char* what;
+        std::function<void(FontBuilder&)> change;
+        int result;
+    } rows[] = {
+        {"basic", [](FontBuilder&) {}, 0},
+        {"50 tables", tables(50), 0},
+        {"51 tables", tables(51), kBad},
+        {"no cmap", omit("cmap"), kBad},
+        {"no glyf", omit("glyf"), kBad},
+        {"no head", omit("head"), kBad},
+        {"no hhea", omit("hhea"), kBad},
+        {"no hmtx", omit("hmtx"), kBad},
+        {"no loca", omit("loca"), kBad},
+        {"no maxp, which is not read", omit("maxp"), 0},
+        {"no units per em", [](FontBuilder& b) { b.unitsPerEm = 0; }, kBad},
+        {"no long metrics", [](FontBuilder& b) { b.metricCount = 0; }, kBad},
+        {"format 0 only", [](FontBuilder& b) { b.cmaps.resize(1); }, kBad},
+        {"no cmap subtables", [](FontBuilder& b) { b.cmaps.clear(); }, kBad},
+    };
+    for (const auto& r : rows) {
+        FontBuilder b = FontBuilder::Basic();
+        r.change(b);
+        TrueTypeFont font;
+        EXPECT_EQ(font.LoadFromBytes(b.Build()), r.result) << r.what;
+        EXPECT_EQ(font.IsLoaded(), r.result == 0) << r.what;
+        if (r.result != 0) {
+            EXPECT_EQ(font.Advance(0) + font.Descent(), 0) << r.what;
+            EXPECT_EQ(font.GlyphForUnicode('A') + font.GlyphForByte('A'), 0u) << r.what;
+        }
+    }
+    TrueTypeFont font;
+    EXPECT_EQ(font.LoadFromBytes({}), TrueTypeFont::kEmptyFile);
+    // A later table record replaces an earlier one.
+    FontBuilder twoHeads = FontBuilder::Basic(), other = FontBuilder::Basic();
+    other.unitsPerEm = 500;
+    twoHeads.extra = {{"head", other.Head()}};
+    ASSERT_EQ(font.LoadFromBytes(twoHeads.Build()), 0);
+    EXPECT_EQ(font.UnitsPerEm(), 500);
+
+    // From a file: the errors of opening and reading it.
+    const std::string dir = HARKBOX_BINARY_DIR "/test-output/TrueTypeFontTest";
+    std::filesystem::create_directories(dir);
+    ASSERT_TRUE(WriteFile(dir + "/empty.ttf", {}) && WriteFile(dir + "/junk.ttf", Bytes(100, 65)) &&
+                WriteFile(dir + "/basic.ttf", FontBuilder::Basic().Build()));
+    EXPECT_EQ(font.Load(dir + "/missing.ttf"), ENOENT);
+    EXPECT_EQ(font.Load(dir + "/empty.ttf"), TrueTypeFont::kEmptyFile);
+    EXPECT_EQ(font.Load(dir + "/junk.ttf"), kBad);
+    EXPECT_NE(font.Load(dir), 0);  // a folder
+    EXPECT_FALSE(font.IsLoaded());
+    EXPECT_EQ(font.Load(dir + "/basic.ttf"), 0);
+    EXPECT_EQ(font.GlyphForByte('O'), 3u);
+}
+
+TEST(TrueTypeFontTest, Metrics) {
+    // Long metrics, the second glyph's advance, and pairs of glyph and advance.
+    const struct {
+        int metricCount;
+        uint16_t secondAdvance;
+        std::vector<float> advances;
+    } rows[] = {
+        {-1, 600, {0, 0.6f, 2, 0.25f, 4, 0.8f}},
+        // Glyphs past the long metrics share the last one.
+        {2, 450, {0, 0.6f, 1, 0.45f, 2, 0.45f, 4, 0.45f, 1e9f, 0.45f}},
+        // More long metrics than hmtx holds: those outside the file are 0.
+        {0x7FFF, 600, {0, 0.6f, 0x7000, 0, 100000, 0}},
+    };
+    for (const auto& r : rows) {
+        FontBuilder b = FontBuilder::Basic();
+        b.metricCount = r.metricCount;
+        b.glyphs[1].advance = r.secondAdvance;
+        TrueTypeFont font;
+        ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
+        EXPECT_EQ(font.UnitsPerEm(), 1000);
+        EXPECT_FLOAT_EQ(font.Descent(), -0.2f);
+        EXPECT_FLOAT_EQ(font.Ascent(), 0.8f);
+        for (size_t i = 0; i < r.advances.size(); i += 2) {
+            EXPECT_FLOAT_EQ(font.Advance(uint32_t(r.advances[i])), r.advances[i + 1])
+                << r.metricCount << " " << r.advances[i];
+        }
+    }
+}
+
+TEST(TrueTypeFontTest, CharacterMaps) {
+    const FontBuilder basic = FontBuilder::Basic();
+    const Bytes &format0 = basic.cmaps[0], &format4 = basic.cmaps[1];
+    Bytes beyond = Format4({{'A', 'Z', 0, {1}}});
+    Put(beyond, 6, 0xFFFE, 2);  // segCountX2: the arrays run far past the file
+    Bytes none = beyond, farRange = Format4({{'A', 'Z', 0, {1}}});
+    Put(none, 6, 0, 2);
+    Put(farRange, 28, 0xFFF0, 2);  // the first idRangeOffset, far past the file
+    // One segment 0x20..0x7E with delta 5 and no closing one.
+    const Bytes unclosed = {0, 4, 0, 24,   0, 0, 0, 2,    0, 0, 0, 0,
+                            0, 0, 0, 0x7E, 0, 0, 0, 0x20, 0, 5, 0, 0};
+    // Pairs of code and glyph, from GlyphForUnicode and GlyphForByte.
+    const struct {
+        const char* what;
+        std::vector<Bytes> cmaps;
+        std::vector<uint32_t> unicode, bytes;
+    } rows[] = {
+        {"basic", {format0, format4}, {'A', 1, 'B', 0, 'O', 3, 0x2022, 3}, {'O', 3}},
+        {"format 0 wins over an earlier format 6",
+         {Format6('A', {3}), format0, format4},
+         {'A', 1},
+         {'A', 1, 'C', 4, 'Z', 0, 256, 0, 0x141, 0}},
+        {"format 6 without format 0",
+         {format4, Format6('A', {1, 0x1234, 4}), Format6('A', {3, 3, 3})},
+         {'A', 1},
+         {'@', 0, 'A', 1, 'B', 0x1234, 'C', 4, 'D', 0, 256, 0}},
+        {"no byte map", {format4}, {'A', 1}, {'A', 0, 0, 0, 255, 0}},
+        {"deltas and range offsets",
+         {Format4({{0x20, 0x7E, uint16_t(-29), {}},   // delta, wrapping
+                   {0xA0, 0xA3, 0, {10, 0, 12, 13}},  // range offset
+                   {0xB0, 0xB1, 100, {0xFFF0, 5}},    // range offset and delta
+                   {0x4E00, 0x4E01, 0xC000, {}}})},   // delta modulo 65536
+         {0x1F,   0,     0x20,   3,     'A',    36, 0x7E,    97, 0x7F,    0,
+          0xA0,   10,    0xA1,   0,     0xA3,   13, 0xB0,    84, 0xB1,    105,
+          0x4E00, 0xE00, 0x4E01, 0xE01, 0xFFFF, 0,  0x10000, 0,  0x10041, 0},
+         {}},
+        {"no closing segment", {unclosed}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}, {}},
+        {"segments beyond the file", {beyond}, {'A', 0, 'Z', 0, 0x20, 0, 0xFFFF, 0}, {}},
+        {"no segments", {none}, {'A', 0}, {}},
+        {"glyph array beyond the file", {farRange}, {'A', 0, 'Z', 0}, {}},
+    };
+    for (const auto& r : rows) {
+        FontBuilder b = FontBuilder::Basic();
+        b.cmaps = r.cmaps;
+        TrueTypeFont font;
+        ASSERT_EQ(font.LoadFromBytes(b.Build()), 0) << r.what;
+        for (size_t i = 0; i < r.unicode.size(); i += 2)
+            EXPECT_EQ(font.GlyphForUnicode(r.unicode[i]), r.unicode[i + 1]) << r.what << " " << i;
+        for (size_t i = 0; i < r.bytes.size(); i += 2)
+            EXPECT_EQ(font.GlyphForByte(r.bytes[i]), r.bytes[i + 1]) << r.what << " byte " << i;
+    }
+}
+
+TEST(TrueTypeGlyfTest, Outlines) {
+    const Glyph box = Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}});
+    const Glyph triangle = Simple({{{0, 0}, {300, 700}, {600, 0}}});
+    Glyph raw;
+    raw.raw = {0,    1,    0,    0,    0,    0,    0, 0, 0, 0,  // one contour, bounds
+               0,    2,    0,    3,    0xB0, 0,    0,  // end point 2, three instruction bytes
+               0x09, 0xFF,                             // on curve, word deltas, 255 repeats
+               0x03, 0xE8, 0xF8, 0x30, 0x01, 0xF4,     // x: 1000, -2000, 500
+               0x00, 0x00, 0x01, 0x2C, 0xFE, 0xD4};    // y: 0, 300, -300
+    const struct {
+        const char* what;
+        std::vector<Glyph> glyphs;  // the last one is loaded
+        const char* want;
+    } rows[] = {
+        {"a box", {box}, "M100,0 L100,700 L500,700 L500,0 Z"},
+        {"no outline", {box, Glyph{}}, ""},
+        {"both ends off: start between them",
+         {Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}})},
+         "M150,150 Q0,300,150,450 Q300,600,450,450 Q600,300,450,150 C300,0"},
+        {"first off, last on: start at the last",
+         {Simple({{{0, 0, false}, {100, 100}, {200, 0, false}, {100, -100}}})},
+         "M100,-100 Q0,0,100,100 C200,0"},
+        {"first on, last two off",
+         {Simple({{{0, 0}, {100, 100, false}, {200, 0, false}}})},
+         "M0,0 Q100,100,150,50 C200,0"},
+        {"on, off, on", {Simple({{{0, 0}, {50, 100, false}, {100, 0}}})}, "M0,0 Q50,100,100,0 Z"},
+        {"a lone point on", {Simple({{{7, 8}}})}, "M7,8 Z"},
+        {"a lone point off", {Simple({{{7, 8, false}}})}, "M7,8 C7,8"},
+        {"two contours, long deltas",
+         {Simple({{{0, 0}, {2000, 0}, {2000, -1500}},
+                  {{-300, 40}, {-1000, 1000, false}, {0, 2000, false}}})},
+         "M0,0 L2000,0 L2000,-1500 Z M-300,40 Q-1000,1000,-500,1500 C0,2000"},
+        {"instructions skipped, repeats stop at the point count",
+         {raw},
+         "M1000,0 L-1000,300 L-500,0 Z"},
+        {"half size, then moved",
+         {box, Composite({{0, 2, -20, 300, {0x2000}}})},
+         "M30,300 L30,650 L230,650 L230,300 Z"},
+        {"x mirrored, y halved",
+         {triangle, Composite({{0, 2, 0, 0, {-0x4000, 0x2000}}})},
+         "M0,0 L-300,350 L-600,0 Z"},
+        // In file order xscale, scale01, scale10, yscale: x' = -y, y' = x.
+        {"a quarter turn",
+         {triangle, Composite({{0, 2, 0, 0, {0, -0x4000, 0x4000, 0}}})},
+         "M0,0 L-700,300 L0,600 Z"},
+        {"word offsets; point numbers move nothing",
+         {triangle, Composite({{0, 2, 1000, -500, {}}, {0, 0, 1000, -500, {}}})},
+         "M1000,-500 L1300,200 L1600,-500 Z M0,0 L300,700 L600,0 Z"},
+        {"nested",
+         {box, triangle, FontBuilder::Basic().glyphs[4], Composite({{2, 2, 0, 10, {}}})},
+         "M100,10 L400,710 L700,10 Z M30,310 L30,660 L230,660 L230,310 Z"},
+    };
+    for (const auto& r : rows) {
+        for (bool longLoca : {false, true}) {
+            FontBuilder b = FontBuilder::Basic();
+            b.glyphs = r.glyphs;
+            b.longLoca = longLoca;
+            TrueTypeFont font;
+            ASSERT_EQ(font.LoadFromBytes(b.Build()), 0) << r.what;
+            // Outlines are appended to what the path holds.
+            Path path;
+            path.MoveTo(1, 2);
+            float scale = 0;
+            EXPECT_EQ(font.LoadOutline(uint32_t(r.glyphs.size() - 1), path, scale), 0) << r.what;
+            EXPECT_FLOAT_EQ(scale, 0.001f);
+            EXPECT_EQ(Outline(path), "M1,2" + std::string(*r.want ? " " : "") + r.want)
+                << r.what << (longLoca ? ", long loca" : "");
+        }
+    }
+}
+
+TEST(TrueTypeGlyfTest, FailuresLeaveThePathAsItWas) {
+    Glyph badHeader, decreasingEnds, cut;
+    badHeader.raw = {0xFF, 0xFE, 0, 0, 0, 0, 0, 0, 0, 0};  // numberOfContours -2
+    decreasingEnds.raw = {0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0, 0, 0x31, 0x31, 0x31, 0x31};
+    // Three points but the record ends after two flags; the next glyph's
+    // bytes follow in the file and must not be taken for the rest.
+    cut.raw = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0x31, 0x31};
+    FontBuilder b = FontBuilder::Basic();
+    b.glyphs = {Simple({{{100, 0}, {100, 700}, {500, 700}}}),
+                badHeader,
+                decreasingEnds,
+                cut,
+                Composite({{0, 2, 0, 0, {}}, {1, 2, 0, 0, {}}}),   // the second fails
+                Composite({{5, 2, 0, 0, {}}}),                     // refers to itself
+                Composite({{0, 2, 0, 0, {}}, {6, 2, 0, 0, {}}})};  // so, after a success
+    TrueTypeFont font, unloaded;
+    ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
+    Path path;
+    float scale = 0;
+    ASSERT_EQ(font.LoadOutline(0, path, scale), 0);
+    for (uint32_t g : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 1000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(font.LoadOutline(g, path, scale), -1) << g;
+        EXPECT_EQ(Outline(path), "M100,0 L100,700 L500,700 Z") << g;
+    }
+    EXPECT_EQ(unloaded.LoadOutline(0, path, scale), -1);
+    EXPECT_EQ(Outline(path), "M100,0 L100,700 L500,700 Z");
+
+    // Composites nest at most kMaxCompositeDepth levels.
+    b.glyphs = {Simple({{{0, 0}, {1, 1}, {2, 0}}})};
+    for (uint16_t i = 1; i <= 12; ++i)
+        b.glyphs.push_back(Composite({{uint16_t(i - 1), 2, 1, 0, {}}}));
+    ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
+    for (uint32_t g = 0; g <= 12; ++g) {
+        Path nested;
+        const bool deepEnough = g <= TrueTypeFont::kMaxCompositeDepth;
+        EXPECT_EQ(font.LoadOutline(g, nested, scale), deepEnough ? 0 : -1) << g;
+        std::ostringstream want;  // each level moves the triangle by 1
+        if (deepEnough)
+            want << "M" << g << ",0 L" << g + 1 << ",1 L" << g + 2 << ",0 Z";
+        EXPECT_EQ(Outline(nested), want.str()) << g;
+    }
+
+    // A glyph may have 1000 points, and one outline 10000 over all its
+    // components (copies of a 1000-point glyph).
+    for (const auto& [points, copies, loads] :
+         {std::tuple{1000, 0, true}, {1001, 0, false}, {1000, 10, true}, {1000, 11, false}}) {
+        std::vector<Pt> contour;
+        for (int i = 0; i < points; ++i)
+            contour.push_back({i % 2 ? 3 * i : -i, i, i % 3 != 0});
+        b.glyphs = {Simple({contour}),
+                    Composite(std::vector<Component>(size_t(copies), {0, 2, 0, 0, {}}))};
+        ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
+        Path outline;
+        EXPECT_EQ(font.LoadOutline(copies > 0 ? 1 : 0, outline, scale), loads ? 0 : -1)
+            << points << " x " << copies;
+        EXPECT_EQ(outline.IsEmpty(), !loads);
+    }
+}
+
+constexpr const char* kLiberationSans =
+    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+constexpr const char* kDejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// Asks a font everything: all byte codes, a spread of code points, and the
+// advances and outlines of the first `glyphs` glyphs and of every one found.
+void QueryEverything(const TrueTypeFont& font, uint32_t glyphs) {
+    std::vector<uint32_t> asked = {0xFFFF, 0xFFFFFFFF, font.GlyphForUnicode(0xFFFF)};
+    for (uint32_t code = 0; code <= 0x10000; code += code < 257 ? 1 : 97) {
+        asked.push_back(font.GlyphForByte(code));
+        asked.push_back(font.GlyphForUnicode(code));
+    }
+    for (uint32_t g = 0; g < glyphs; ++g)
+        asked.push_back(g);
+    for (uint32_t g : asked) {
+        Path path;
+        float scale = 0;
+        font.Advance(g);
+        font.LoadOutline(g, path, scale);
+    }
+}
+
+// Changes 1 to 4 bytes or words, half of them within [hotStart, hotEnd).
+void Corrupt(Bytes& bytes, std::mt19937& random, size_t hotStart, size_t hotEnd) {
+    static const uint16_t kWords[] = {0x0000, 0xFFFF, 0x7FFF, 0x8000, 0x0001, 0xFFFE};
+    for (int e = 1 + int(random() % 4); e > 0; --e) {
+        size_t at = random() % 2 ? hotStart + random() % (hotEnd - hotStart) : random();
+        at = std::min(at % bytes.size(), bytes.size() - 2);
+        const uint32_t kind = random() % 4;
+        if (kind == 0) {
+            bytes[at] = static_cast<uint8_t>(random());
+        } else if (kind == 1) {
+            bytes[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+        } else {
+            Put(bytes, at, random() % 3 ? kWords[random() % 6] : random(), 2);
+        }
+    }
+}
+
+// Offset and length of a table of a font, read apart from the font under test.
+std::pair<uint32_t, uint32_t> Table(const Bytes& font, const char* tag) {
+    const ByteReader r(font.data(), font.size());
+    uint16_t count = 0;
+    uint32_t offset = 0, length = 0;
+    r.ReadU16BE(4, count);
+    for (size_t i = 0; i < count; ++i) {
+        if (std::equal(tag, tag + 4, font.begin() + 12 + 16 * i) &&
+            r.ReadU32BE(20 + 16 * i, offset) && r.ReadU32BE(24 + 16 * i, length)) {
+            break;
+        }
+    }
+    return {offset, length};
+}
+
+// Whatever damaged bytes claim, loading and every lookup stay inside them
+// (checked under AddressSanitizer) and answer something.
+TEST(TrueTypeDamageTest, TruncatedAndCorruptedFonts) {
+    FontBuilder small = FontBuilder::Basic();
+    small.glyphs.push_back(
+        Composite({{4, 3, 300, -40, {0x3000, 0x1000}}, {3, 2, 5, 5, {0x4000, 0, 0x0400, 0x4000}}}));
+    small.cmaps.push_back(Format6(0x40, {0, 1, 5, 4, 2}));
+    const Bytes whole = small.Build();
+    int loaded = 0;
+    for (size_t size = 0; size < whole.size(); ++size) {
+        TrueTypeFont font;
+        loaded += font.LoadFromBytes(Bytes(whole.begin(), whole.begin() + size)) == 0;
+        QueryEverything(font, 10);
+    }
+    EXPECT_GT(loaded, 0);  // tables read per lookup may be cut
+    std::mt19937 random(20240611);
+    loaded = 0;
+    for (int round = 0; round < 4000; ++round) {
+        Bytes bytes = whole;
+        Corrupt(bytes, random, 0, whole.size());
+        TrueTypeFont font;
+        loaded += font.LoadFromBytes(std::move(bytes)) == 0;
+        QueryEverything(font, 10);
+    }
+    EXPECT_GT(loaded, 100);
+
+    // The fuzzer's seeds are whole fonts.
+    int seeds = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(HARKBOX_SOURCE_DIR "/tests/fuzz/corpus/FuzzFont")) {
+        TrueTypeFont font;
+        ASSERT_EQ(font.LoadFromBytes(ReadFile(entry.path())), 0) << entry.path();
+        EXPECT_NE(font.GlyphForUnicode('C'), 0u);
+        ++seeds;
+    }
+    EXPECT_GE(seeds, 1);
+
+    // A real font, damaged in its directory or the start of cmap, head, hhea or loca.
+    const Bytes real = ReadFile(kLiberationSans);
+    if (real.empty())
+        GTEST_SKIP() << kLiberationSans;
+    std::vector<std::pair<size_t, size_t>> zones = {{0, 12 + 16 * 19}};
+    for (const char* tag : {"cmap", "head", "hhea", "loca"}) {
+        const auto [offset, length] = Table(real, tag);
+        zones.emplace_back(offset, offset + std::min<uint32_t>(length, 2048));
+    }
+    for (int round = 0; round < 300; ++round) {
+        Bytes bytes = real;
+        const auto& zone = zones[random() % zones.size()];
+        Corrupt(bytes, random, zone.first, zone.second);
+        TrueTypeFont font;
+        font.LoadFromBytes(std::move(bytes));
+        QueryEverything(font, 2700);
+    }
+}
+
+// The fonts the program meets on Linux: Liberation Sans (Arial's metric
+// twin) and DejaVu Sans.
+TEST(TrueTypeRealFontTest, InstalledFonts) {
+    if (!std::filesystem::exists(kLiberationSans) || !std::filesystem::exists(kDejaVuSans))
+        GTEST_SKIP() << "Liberation Sans or DejaVu Sans missing";
+    for (const auto& [file, advanceOfA] :
+         {std::pair{kLiberationSans, 0.667f}, {kDejaVuSans, 0.684f}}) {
+        TrueTypeFont font;
+        ASSERT_EQ(font.Load(file), 0) << file;
+        const uint32_t a = font.GlyphForUnicode('A');
+        ASSERT_NE(a, 0u);
+        EXPECT_NEAR(font.Advance(a), advanceOfA, 0.001f) << file;
+        EXPECT_EQ(font.GlyphForByte('A'), a) << file;  // format 6, Macintosh Roman
+        const Bytes bytes = ReadFile(file);
+        uint16_t count = 0;
+        ByteReader(bytes.data(), bytes.size()).ReadU16BE(Table(bytes, "maxp").first + 4, count);
+        int drawn = 0;
+        for (uint32_t g = 0; g < count; ++g) {
+            Path outline;
+            float scale = 0;
+            ASSERT_EQ(font.LoadOutline(g, outline, scale), 0) << file << " glyph " << g;
+            drawn += !outline.IsEmpty();
+        }
+        EXPECT_GT(drawn, 2000) << file;
+    }
+
+    TrueTypeFont font;
+    ASSERT_EQ(font.Load(kLiberationSans), 0);
+    EXPECT_EQ(font.UnitsPerEm(), 2048);
+    EXPECT_LT(font.Descent(), -0.1f);
+    EXPECT_GT(font.Ascent(), 0.8f);
+    EXPECT_NEAR(font.Advance(font.GlyphForUnicode(' ')), 0.278f, 0.001f);
+    EXPECT_NE(font.GlyphForUnicode(0x20AC), 0u);  // euro sign
+    EXPECT_NE(font.GlyphForUnicode(0x00C5), 0u);  // A with ring, a composite
+    EXPECT_EQ(font.GlyphForByte('z'), font.GlyphForUnicode('z'));
+    EXPECT_EQ(font.GlyphForByte(0x80), font.GlyphForUnicode(0x00C4));  // Mac Roman A umlaut
+    Path path;
+    float scale = 0;
+    ASSERT_EQ(font.LoadOutline(font.GlyphForUnicode('A'), path, scale), 0);
+    EXPECT_FLOAT_EQ(scale, 1.0f / 2048);
+    const RealRect bounds = path.Bounds();
+    EXPECT_GE(bounds.left, -10);
+    EXPECT_LE(bounds.right, 1400);
+    EXPECT_NEAR(bounds.top, 0, 1);
+    EXPECT_NEAR(bounds.bottom, 1409 + 1, 5);  // cap height
+    // The no-break space has an empty outline and a space's advance.
+    const uint32_t nbsp = font.GlyphForUnicode(0xA0);
+    ASSERT_NE(nbsp, 0u);
+    path.Clear();
+    EXPECT_EQ(font.LoadOutline(nbsp, path, scale), 0);
+    EXPECT_TRUE(path.IsEmpty());
+    EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(font.GlyphForUnicode(' ')));
+}
+
+std::unique_ptr<Font> Built(const FontBuilder& b) {
+    auto font = std::make_unique<TrueTypeFont>();
+    EXPECT_EQ(font->LoadFromBytes(b.Build()), 0);
+    return font;
+}
+
+TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
+    FontChain chain;
+    chain.Add(nullptr);
+    EXPECT_TRUE(chain.empty());
+    Path path;
+    float scale = 0;
+    EXPECT_EQ(chain.Descent() + chain.Ascent() + chain.Advance(1), 0);
+    EXPECT_EQ(chain.GlyphForByte('A') + chain.GlyphForUnicode('A'), 0u);
+    EXPECT_EQ(chain.LoadOutline(1, path, scale), -1);
+
+    FontBuilder first = FontBuilder::Basic(), second = FontBuilder::Basic();
+    first.cmaps = {Format0({}), Format4({{'A', 'A', 0, {1}}})};  // no "O"
+    first.yMin = -100;
+    first.yMax = 900;
+    second.glyphs[3].advance = 333;
+    second.yMin = -300;
+    second.yMax = 700;
+    chain.Add(Built(first));
+    chain.Add(Built(second));
+    EXPECT_EQ(chain.size(), 2u);
+    EXPECT_FLOAT_EQ(chain.Descent(), -0.3f);
+    EXPECT_FLOAT_EQ(chain.Ascent(), 0.9f);
+    EXPECT_EQ(chain.GlyphForUnicode('A'), 1u);
+    EXPECT_EQ(chain.GlyphForUnicode('O'), 0x01000003u);
+    EXPECT_EQ(chain.GlyphForByte('O'), 0x01000003u);
+    EXPECT_EQ(chain.GlyphForUnicode('Q'), 0u);
+    EXPECT_FLOAT_EQ(chain.Advance(0x01000003), 0.333f);
+    EXPECT_FLOAT_EQ(chain.Advance(3), 0.7f);
+    ASSERT_EQ(chain.LoadOutline(0x01000003, path, scale), 0);
+    EXPECT_FLOAT_EQ(scale, 0.001f);
+    EXPECT_EQ(Outline(path).substr(0, 9), "M150,150 ");
+    // A position beyond the chain has no glyph.
+    path.Clear();
+    EXPECT_EQ(chain.Advance(0x02000003), 0);
+    EXPECT_EQ(chain.LoadOutline(0x02000003, path, scale), -1);
+    EXPECT_EQ(chain.LoadOutline(0xFF000000, path, scale), -1);
+    EXPECT_TRUE(path.IsEmpty());
+
+    // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
+    FontChain outer;
+    outer.Add(std::make_unique<FontChain>(std::move(chain)));
+    outer.Add(Built(first));
+    outer.Add(Built(second));
+    EXPECT_EQ(outer.GlyphForUnicode('A'), 1u);
+    EXPECT_EQ(outer.GlyphForUnicode('O'), 0x02000003u);
+    // Extents include the baseline.
+    FontChain above;
+    first.yMin = 200;
+    first.yMax = 500;
+    second.yMin = 100;
+    second.yMax = -500;
+    above.Add(Built(first));
+    above.Add(Built(second));
+    EXPECT_EQ(above.Descent(), 0);
+    EXPECT_FLOAT_EQ(above.Ascent(), 0.5f);
+    // Only the first 256 fonts are asked.
+    FontChain many;
+    for (int i = 0; i < 256; ++i)
+        many.Add(Built(first));
+    many.Add(Built(second));
+    EXPECT_EQ(many.GlyphForUnicode('O'), 0u);
+    EXPECT_EQ(many.GlyphForUnicode('A'), 1u);
+}
+
+// Only SYSTEMROOT, which this test sets and clears, points away from the
+// system's font configuration.
+TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
+    unsetenv("SYSTEMROOT");
+    const std::string path = FindFontFile("Arial");
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    auto arial = OpenSystemFont("Arial");
+    if (path.ends_with(".ttf")) {
+        ASSERT_NE(arial, nullptr) << path;
+        EXPECT_NE(arial->GlyphForUnicode('A'), 0u);
+    }
+    EXPECT_EQ(OpenFirstFont({"Arial", "Geneva"}) != nullptr, arial != nullptr);
+
+    const std::filesystem::path root = std::filesystem::path(HARKBOX_BINARY_DIR) / "test-output" /
+                                       ("SystemFontsTest-" + std::to_string(getpid()));
+    std::filesystem::create_directories(root / "Fonts");
+    ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
+    ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
+    setenv("SYSTEMROOT", root.c_str(), 1);
+    EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
+    EXPECT_EQ(OpenSystemFont("Missing"), nullptr);
+    EXPECT_EQ(OpenSystemFont("Junk"), nullptr);
+    auto first = OpenFirstFont({"Missing", "Junk", "Test"});
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->GlyphForByte('O'), 3u);
+    EXPECT_EQ(OpenFirstFont({"Missing", nullptr, "Test"}), nullptr);
+    EXPECT_EQ(OpenFirstFont({}), nullptr);
+    std::filesystem::remove_all(root);
+    // Paths are cut at 511 characters.
+    const std::string longRoot(600, 'r');
+    setenv("SYSTEMROOT", longRoot.c_str(), 1);
+    EXPECT_EQ(FindFontFile("Arial"), longRoot.substr(0, 511));
+    EXPECT_EQ(OpenSystemFont("Arial"), nullptr);
+    unsetenv("SYSTEMROOT");
+}
+
+}  // namespace
+}  // namespace quil

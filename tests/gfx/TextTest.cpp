@@ -1,0 +1,499 @@
+// Text: UTF-8 decoding, canonical composition, line layout with its ellipsis
+// and alignment, and rendering into masks and images.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "gfx/Compose.h"
+#include "gfx/ComposedReader.h"
+#include "gfx/PixelArithmetic.h"
+#include "gfx/Rasterizer.h"
+#include "gfx/RenderText.h"
+#include "gfx/TextLayout.h"
+#include "gfx/TrueTypeFont.h"
+#include "gfx/Utf8.h"
+#include "tests/gfx/FakeFont.h"
+
+namespace quil {
+namespace {
+
+using ::quil::testing::FakeFont;
+using ::testing::FloatEq;
+using ::testing::Pointwise;
+using V = std::vector<uint32_t>;
+
+constexpr const char* kLiberationSans =
+    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+
+// The code points of `bytes` read as a range ('r'), zero-terminated ('z'),
+// or composed from a range ('c').
+V Decode(char form, const std::string& bytes) {
+    const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
+    Utf8Decoder decoder = form == 'z' ? Utf8Decoder::ZeroTerminated(bytes.c_str())
+                                      : Utf8Decoder(begin, begin + bytes.size());
+    V out;
+    if (form == 'c') {
+        ComposedReader reader(decoder);
+        while (!reader.done())
+            out.push_back(reader.Next());
+        EXPECT_EQ(reader.Next(), 0u);  // and it stays at the end
+        return out;
+    }
+    while (!decoder.AtEnd())
+        out.push_back(decoder.Next());
+    EXPECT_EQ(decoder.Next(), 0u);
+    return out;
+}
+
+TEST(Utf8DecoderTest, CodePointsByTheLeadByte) {
+    const struct {
+        char form;
+        std::string bytes;
+        V want;
+    } rows[] = {
+        {'r', "A\x7F", {0x41, 0x7F}},
+        {'r', "\xC3\xA9", {0xE9}},
+        {'r', "\xDF\xBF", {0x7FF}},
+        {'r', "\xE2\x80\xA6", {0x2026}},
+        {'r', "\xEF\xBF\xBF", {0xFFFF}},
+        {'r', "\xF0\x9F\x8E\xB5", {0x1F3B5}},
+        {'r', "\xF4\x8F\xBF\xBF", {0x10FFFF}},
+        {'r', "\xFF\xBF\xBF\xBF", {0x1FFFFF}},         // leads past 0xF4 keep 3 bits
+        {'r', "\xC0\x80", {0}},                        // overlong forms as they come
+        {'r', std::string("a\0b", 3), {'a', 0, 'b'}},  // a range reads past zeros
+        {'r', "\x80\xBF", {0x00, 0x3F}},               // stray continuations: low 7 bits
+        {'r', "\xC3\x41\x42", {0xC1, 'B'}},            // continuations are not checked
+        {'r', "a\xC3", {'a', 0}},                      // cut by the end: 0
+        {'r', "a\xE2\x80", {'a', 0}},
+        {'r', "\xF0\x9F\x8E", {0}},
+        {'r', "", {}},
+        {'z', "caf\xC3\xA9", {'c', 'a', 'f', 0xE9}},
+        {'z', "\xF0\x9F\x8E\xB5!", {0x1F3B5, '!'}},
+        {'z', "", {}},
+        {'z', std::string("x\xE2\x80\0\xA6yz", 7), {'x', 0}},  // a zero ends a sequence too
+        {'z', "\xF0", {0}},
+        // Marks join the character before where the table lists the pair,
+        // once, in input order.
+        {'c', "e\xCC\x81", {0xE9}},
+        {'c', "cafe\xCC\x81", {'c', 'a', 'f', 0xE9}},
+        {'c', "A\xCC\x88\xCC\x84", {0x1DE}},
+        {'c', "xe\xCC\x81y", {'x', 0xE9, 'y'}},
+        {'c', "e\xCC\x81\xCC\x81", {0xE9, 0x301}},
+        {'c', "A\xCC\x84\xCC\x88", {0x100, 0x308}},
+        {'c', "\xCC\x81\x61", {0x301, 'a'}},
+        {'c', "a\xCC", {'a', 0}},
+        {'c', "\xF0\x9F\x8E\xB5\xCC\x81", {0x1F3B5, 0x301}},
+        {'c', "", {}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(Decode(r.form, r.bytes), r.want) << r.form << " " << r.bytes;
+    EXPECT_TRUE(Utf8Decoder::ZeroTerminated(nullptr).AtEnd());
+    // A range that ends before the bytes do: the decoder must not look further.
+    const uint8_t ellipsis[] = {0xE2, 0x80, 0xA6};
+    Utf8Decoder cut(ellipsis, ellipsis + 2);
+    EXPECT_EQ(cut.Next(), 0u);
+    EXPECT_TRUE(cut.AtEnd());
+}
+
+TEST(ComposeTest, PairsOfTheUnicodeData) {
+    // The table against the Unicode data it is generated from: every BMP
+    // character whose canonical decomposition is two BMP characters, less
+    // the Hangul syllables and eleven Balinese letters.
+    const std::set<uint32_t> balinese = {0x1B06, 0x1B08, 0x1B0A, 0x1B0C, 0x1B0E, 0x1B12,
+                                         0x1B3B, 0x1B3D, 0x1B40, 0x1B41, 0x1B43};
+    std::ifstream data("/usr/share/unicode/UnicodeData.txt");
+    if (!data)
+        GTEST_SKIP() << "no UnicodeData.txt (package unicode-data)";
+    size_t pairs = 0;
+    for (std::string line; std::getline(data, line);) {
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        for (std::string field; std::getline(split, field, ';');)
+            fields.push_back(field);
+        if (fields.size() < 6 || fields[5].empty() || fields[5][0] == '<')
+            continue;
+        const uint32_t code = std::stoul(fields[0], nullptr, 16);
+        std::stringstream parts(fields[5]);
+        uint32_t first = 0, second = 0;
+        std::string extra;
+        if (!(parts >> std::hex >> first >> second) || (parts >> extra) || code >= 0x10000 ||
+            first >= 0x10000 || second >= 0x10000 || balinese.count(code) ||
+            (code >= 0xAC00 && code <= 0xD7A3)) {
+            continue;
+        }
+        ++pairs;
+        EXPECT_EQ(Compose(first, second), int32_t(code)) << std::hex << first << " " << second;
+    }
+    EXPECT_EQ(pairs, kCompositionCount);
+}
+
+TEST(ComposeTest, PairsAndNonPairs) {
+    for (const auto& [first, second, want] :
+         {std::tuple<uint32_t, uint32_t, int32_t>{0x41, 0x300, 0xC0},
+          {0x3C, 0x338, 0x226E},    // the first key
+          {0xFB49, 0x5C2, 0xFB2D},  // the last
+          {0x5D9, 0x5B4, 0xFB1D},   // exclusions stay
+          {0x41, 0x42, -1},
+          {0, 0, -1},
+          {0xFFFF, 0xFFFF, -1},
+          {0x3C, 0x337, -1},
+          {0x1100, 0x1161, -1},  // Hangul jamo
+          {0x1B05, 0x1B35, -1},  // Balinese U+1B06
+          {0x10041, 0x300, -1},  // beyond the BMP
+          {0x41, 0x10300, -1}}) {
+        EXPECT_EQ(Compose(first, second), want) << std::hex << first << " " << second;
+    }
+}
+
+// Upright text of 10 pixels per em: each character advances 5 pixels and its
+// box spans pen + 0.5 .. pen + 4.5 across and 6 pixels up from the baseline.
+TextStyle Upright(const Font& font, float originX = 2, float originY = 15, uint32_t flags = 0) {
+    TextStyle style;
+    style.font = &font;
+    style.m0 = style.m3 = 10;
+    style.originX = originX;
+    style.originY = originY;
+    style.flags = flags;
+    return style;
+}
+
+struct Drawn {
+    std::u32string codePoints;
+    std::vector<float> penX, penY;
+    std::vector<RealRect> bounds;
+};
+
+Drawn Place(const TextLayout& layout) {
+    Drawn drawn;
+    Path work;
+    layout.Place(work, [&](const PlacedGlyph& placed, const Path& outline) {
+        drawn.codePoints.push_back(placed.codePoint);
+        drawn.penX.push_back(placed.penX);
+        drawn.penY.push_back(placed.penY);
+        drawn.bounds.push_back(outline.Bounds());
+    });
+    return drawn;
+}
+
+const Rect kView{0, 0, 30, 20};
+
+TEST(TextLayoutTest, EllipsisOnlyWhenTheLineDoesNotFit) {
+    FakeFont font;
+    const std::vector<float> cutPens = {2, 7, 12, 17, 22};
+    const struct {
+        const char* what;
+        const char* text;
+        TextStyle style;
+        int32_t viewRight;
+        int32_t cut;
+        std::u32string drawn;
+    } rows[] = {
+        {"ends inside", "abc", Upright(font, 2, 15, kTextEllipsis), 30, -1, U"abc"},
+        // Ten characters end at 52; with the ellipsis (0.5 em) the first
+        // k + 1 end at 2 + 5 (k + 2), inside for k <= 3.
+        {"cut", "abcdefghij", Upright(font, 2, 15, kTextEllipsis), 30, 3, U"abcd\u2026"},
+        {"without the flag", "abcdefghij", Upright(font), 30, -1, U"abcdefghij"},
+        {"baseline below the view", "abc", Upright(font, 2, 25, kTextEllipsis), 30, -1, U"abc"},
+        {"no room for one and the ellipsis", "abc", Upright(font, 0, 15, kTextEllipsis), 8, -1,
+         U"abc"},
+        {"one does not fit", "abc", Upright(font, 0, 15, kTextEllipsis), 4, -1, U"abc"},
+        {"empty", "", Upright(font, 40, 15, kTextEllipsis), 30, -1, U""},
+    };
+    for (const auto& r : rows) {
+        const TextLayout layout(r.text, r.style, Rect{0, 0, r.viewRight, 20});
+        EXPECT_EQ(layout.cutIndex(), r.cut) << r.what;
+        EXPECT_EQ(layout.drawnCount(), r.drawn.size()) << r.what;
+        const Drawn drawn = Place(layout);
+        EXPECT_EQ(drawn.codePoints, r.drawn) << r.what;
+        if (r.cut == 3) {
+            EXPECT_EQ(drawn.penX, cutPens);
+        }
+    }
+    // An ellipsis whose outline fails still ends the line.
+    font.failing.insert(kEllipsis);
+    EXPECT_EQ(
+        Place(TextLayout("abcdefghij", Upright(font, 2, 15, kTextEllipsis), kView)).codePoints,
+        U"abcd");
+    // The last character is never kept with the ellipsis, even when a
+    // (negative) ellipsis would let "abc…" fit.
+    font.advances[kEllipsis] = -0.2f;
+    const TextLayout last("abc", Upright(font, 0, 15, kTextEllipsis), Rect{0, 0, 15, 20});
+    EXPECT_EQ(last.cutIndex(), 1);
+}
+
+TEST(TextLayoutTest, AlignmentAndPlacement) {
+    FakeFont font;
+    TextStyle style = Upright(font);
+    style.width = 3;  // em; "abc" is 1.5 em
+    for (const auto& [flags, width, startX] :
+         {std::tuple<uint32_t, float, float>{kTextAlignEnd, 3, 17},
+          {kTextAlignCentre, 3, 9.5f},
+          {3, 3, 2},
+          {kTextAlignEnd, 0, -13}}) {
+        style.flags = flags;
+        style.width = width;
+        EXPECT_FLOAT_EQ(TextLayout("abc", style, kView).startX(), startX) << flags;
+    }
+    // The offset follows the baseline direction M (offset, 0).
+    style.m2 = 4;
+    const TextLayout sloped("abc", style, kView);
+    EXPECT_FLOAT_EQ(sloped.startY(), 9);
+    EXPECT_EQ(Place(sloped).penY, (std::vector<float>{9, 11, 13}));
+
+    // Upright, the box sits on the baseline at the pen, y down; bounds reach
+    // one past the last point.
+    const Drawn upright = Place(TextLayout("ab", Upright(font), kView));
+    const RealRect& box = upright.bounds[0];
+    EXPECT_THAT((std::vector<float>{box.left, box.top, box.right, box.bottom}),
+                Pointwise(FloatEq(), {2.5f, 9.0f, 7.5f, 16.0f}));
+    EXPECT_FLOAT_EQ(upright.bounds[1].left, 7.5f);
+    // Turned a quarter: the baseline runs down (m2), the glyph's up points
+    // right (-m1).
+    TextStyle turned = Upright(font, 20, 5);
+    turned.m0 = turned.m3 = 0;
+    turned.m1 = -10;
+    turned.m2 = 10;
+    const Drawn down = Place(TextLayout("ab", turned, kView));
+    EXPECT_EQ(down.penX, (std::vector<float>{20, 20}));
+    EXPECT_EQ(down.penY, (std::vector<float>{5, 10}));
+    const RealRect& side = down.bounds[0];
+    EXPECT_THAT((std::vector<float>{side.left, side.top, side.right, side.bottom}),
+                Pointwise(FloatEq(), {20.0f, 5.5f, 27.0f, 10.5f}));
+}
+
+TEST(TextLayoutTest, WhichOutlinesAreLoaded) {
+    FakeFont font;
+    // ASCII white space advances without an outline; U+00A0 loads its empty one.
+    const Drawn spaced = Place(TextLayout("a \t\n\v\f\rb\xC2\xA0", Upright(font, 0), kView));
+    EXPECT_EQ(font.loads, (V{'a', 'b', 0xA0}));
+    EXPECT_EQ(spaced.codePoints, U"a \t\n\v\f\rb\u00A0");
+    EXPECT_FLOAT_EQ(spaced.penX.back(), 40);
+
+    // Decomposed text meets the composed glyphs; a character without a glyph
+    // is drawn and advanced as glyph 0, beyond the BMP too.
+    font.loads.clear();
+    font.missingAdvance = 0.8f;
+    const Drawn drawn =
+        Place(TextLayout("e\xCC\x81"
+                         "A\xCC\x88\xCC\x84\xE4\xB8\x80\xF0\x9F\x8E\xB5"
+                         "a",
+                         Upright(font, 0), kView));
+    EXPECT_EQ(font.loads, (V{0xE9, 0x1DE, 0, 0, 'a'}));
+    EXPECT_EQ(drawn.penX, (std::vector<float>{0, 5, 10, 18, 26}));
+
+    // A failing outline skips its character with its advance; measuring
+    // still counts it (it never loads outlines).
+    font.failing.insert('b');
+    const TextLayout failed("abc", Upright(font, 0), kView);
+    EXPECT_EQ(Place(failed).codePoints, U"ac");
+    EXPECT_EQ(Place(failed).penX, (std::vector<float>{0, 5}));
+    EXPECT_FLOAT_EQ(failed.advance(), 1.5f);
+
+    EXPECT_EQ(TextLayout("abc", TextStyle{}, kView).drawnCount(), 0u);  // no font
+}
+
+TEST(TextLayoutTest, MeasureTextAndOutlineMeetsClip) {
+    FakeFont font;
+    TextStyle style = Upright(font, 0, 15, kTextEllipsis);  // measuring never shortens
+    EXPECT_FLOAT_EQ(MeasureText("abcdefghij", style), 50);
+    EXPECT_FLOAT_EQ(MeasureText("cafe\xCC\x81", style), 20);  // four characters
+    EXPECT_FLOAT_EQ(MeasureText("", style), 0);
+    EXPECT_FLOAT_EQ(MeasureText("abc", TextStyle{}), 0);
+    // The length of M (a, 0) = (6 a, 8 a), whatever m1 and m3.
+    style.m0 = 6;
+    style.m1 = 3;
+    style.m2 = 8;
+    style.m3 = -2;
+    EXPECT_FLOAT_EQ(MeasureText("abc", style), 15);
+    style.m0 = -6;
+    EXPECT_FLOAT_EQ(MeasureText("abc", style), 15);
+
+    // Bounds (50.5, 7, 55.5, 11) truncate to pixels (50, 7, 55, 11).
+    Path box;
+    box.MoveTo(50.5f, 7);
+    box.LineTo(54.5f, 10);
+    box.Close();
+    for (const auto& [clip, meets] : {std::pair{Rect{0, 0, 50, 20}, false},
+                                      {Rect{0, 0, 51, 20}, true},
+                                      {Rect{54, 0, 60, 20}, true},
+                                      {Rect{55, 0, 60, 20}, false},
+                                      {Rect{0, 11, 60, 20}, false},
+                                      {Rect{0, 0, 60, 7}, false}}) {
+        EXPECT_EQ(OutlineMeetsClip(box, clip), meets) << clip.left << " " << clip.top;
+    }
+    // Beyond what 16.16 fixed point holds, or not a number: never filled.
+    Path huge, nan;
+    huge.MoveTo(10, 10);
+    huge.LineTo(1e9f, 10);
+    nan.MoveTo(std::numeric_limits<float>::quiet_NaN(), 1);
+    EXPECT_FALSE(OutlineMeetsClip(huge, Rect{0, 0, 100, 100}));
+    EXPECT_FALSE(OutlineMeetsClip(nan, Rect{0, 0, 100, 100}));
+}
+
+Mask MaskOf(const Rect& bounds, uint8_t value) {
+    Mask mask;
+    EXPECT_TRUE(mask.SetBounds(bounds));
+    mask.Fill(value);
+    return mask;
+}
+
+// Renders `text` into a mask over `view` from `clip`s, every pixel of the
+// mask starting at `start`.
+Mask Rendered(const std::string& text, const TextStyle& style, const Rect& view,
+              const std::vector<Rect>& clips, uint8_t start = 0x55) {
+    Mask mask = MaskOf(view, start);
+    for (const Rect& clip : clips)
+        RenderText(mask, clip, text, style, view);
+    return mask;
+}
+
+void ExpectSameMask(const Mask& got, const Mask& want, const char* what) {
+    for (int32_t y = want.bounds().top; y < want.bounds().bottom; ++y) {
+        for (int32_t x = want.bounds().left; x < want.bounds().right; ++x)
+            ASSERT_EQ(*got.At(x, y), *want.At(x, y)) << what << " " << x << "," << y;
+    }
+}
+
+TEST(RenderTextTest, CoverageWithinTheClip) {
+    FakeFont font;
+    const Rect view{0, 0, 40, 20};
+    Mask boxes = Rendered("ab", Upright(font), view, {view});
+    // Inside a box full, above and after nothing, the boxes' side columns
+    // (x = 2.5, 6.5, 7.5, 11.5) half covered.
+    for (const auto& [x, y, want] : {std::tuple{4, 12, 255},
+                                     {9, 12, 255},
+                                     {4, 5, 0},
+                                     {12, 12, 0},
+                                     {20, 12, 0},
+                                     {2, 12, 128},
+                                     {6, 12, 128},
+                                     {11, 12, 128}}) {
+        EXPECT_NEAR(*boxes.At(x, y), want, want == 128 ? 8 : 0) << x << "," << y;
+    }
+    // Only clip ∩ view is written, in a mask larger than the view.
+    const Rect bounds{-5, -5, 60, 30}, clip{5, -5, 60, 12};
+    Mask mask = MaskOf(bounds, 0x77);
+    RenderText(mask, clip, "abcdefghij", Upright(font), view);
+    RenderText(mask, Rect{40, 0, 60, 20}, "abc", Upright(font), view);  // beside the view
+    RenderText(mask, Rect{5, 5, 5, 10}, "abc", Upright(font), view);    // empty
+    int covered = 0;
+    for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
+        for (int32_t x = bounds.left; x < bounds.right; ++x) {
+            if (clip.Intersect(view).Contains(x, y)) {
+                covered += *mask.At(x, y) == 255;
+            } else {
+                ASSERT_EQ(*mask.At(x, y), 0x77) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(covered, 0);
+    // Empty text clears the clip.
+    ExpectSameMask(Rendered("", Upright(font, 2, 15, kTextEllipsis), view, {view}), MaskOf(view, 0),
+                   "empty text");
+}
+
+// A repaint in pieces, as a window flushing small regions would, gives
+// exactly the pixels of one full render.
+TEST(RenderTextTest, RepaintsInPiecesMatchOneFullRender) {
+    FakeFont fake;
+    TextStyle slanted = Upright(fake, 1.3f, 15, kTextEllipsis);
+    slanted.m1 = 3;
+    const Rect view{0, 0, 40, 20};
+    const Mask full = Rendered("abcdefghijkl", slanted, view, {view});
+    for (const Rect& sub :
+         {Rect{3, 10, 9, 14}, Rect{0, 0, 1, 20}, Rect{17, 2, 40, 13}, Rect{36, 0, 40, 20}}) {
+        Mask part = Rendered("abcdefghijkl", slanted, view, {sub});
+        for (int32_t y = 0; y < 20; ++y) {
+            for (int32_t x = 0; x < 40; ++x)
+                ASSERT_EQ(*part.At(x, y), sub.Contains(x, y) ? *full.At(x, y) : 0x55)
+                    << x << "," << y;
+        }
+    }
+    // The image form composes the tinted coverage over the clip.
+    for (uint32_t colour : {0xFFFFFFFFu, 0x80406000u}) {
+        Image image;
+        ASSERT_TRUE(image.SetBounds(view));
+        image.Fill(0x80402010);
+        const Rect clip{0, 10, 30, 20};
+        RenderText(image, clip, colour, "abcdefghijkl", slanted, view);
+        for (int32_t y = 0; y < 20; ++y) {
+            for (int32_t x = 0; x < 40; ++x) {
+                ASSERT_EQ(*image.At(x, y),
+                          clip.Contains(x, y)
+                              ? composeOver(0x80402010, tintCoverage(*full.At(x, y), colour))
+                              : 0x80402010)
+                    << x << "," << y;
+            }
+        }
+    }
+
+    TrueTypeFont font;
+    if (font.Load(kLiberationSans) != 0)
+        GTEST_SKIP() << "no " << kLiberationSans;
+    TextStyle style;
+    style.font = &font;
+    style.m0 = style.m3 = 13.7f;
+    style.m1 = 2.1f;  // oblique
+    style.originX = 1.4f;
+    style.originY = 15.6f;
+    style.flags = kTextEllipsis;
+    const Rect wide{0, 0, 90, 20};
+    const std::string text = "Harkbox: Caf\xC3\xA9 Q&A (remastered) by someone";
+    std::vector<Rect> pieces;
+    for (int32_t top = 0; top < wide.bottom; top += 6) {
+        for (int32_t left = 0; left < wide.right; left += 7)
+            pieces.push_back(Rect{left, top, left + 7, top + 6});
+    }
+    ExpectSameMask(Rendered(text, style, wide, pieces), Rendered(text, style, wide, {wide}),
+                   "pieces");
+}
+
+TEST(TextLayoutTest, RealFont) {
+    TrueTypeFont font;
+    if (font.Load(kLiberationSans) != 0)
+        GTEST_SKIP() << "no " << kLiberationSans;
+    TextStyle style;
+    style.font = &font;
+    style.m0 = style.m3 = 14;
+    style.originX = 4;
+    style.originY = 16;
+
+    // Decomposed text meets the precomposed glyphs, and draws alike.
+    const TextLayout decomposed("Cafe\xCC\x81 A\xCC\x88\xCC\x84", style, kView);
+    const TextLayout precomposed("Caf\xC3\xA9 \xC7\x9E", style, kView);
+    EXPECT_EQ(decomposed.glyphs(), precomposed.glyphs());
+    EXPECT_NE(decomposed.glyphs()[3], 0u);  // é is in the font
+    EXPECT_NE(decomposed.glyphs()[5], 0u);  // so is Ǟ
+    EXPECT_FLOAT_EQ(MeasureText("Cafe\xCC\x81", style), MeasureText("Caf\xC3\xA9", style));
+
+    // A shortened line ends inside the view; one more character would not
+    // have fitted with the ellipsis.
+    style.flags = kTextEllipsis;
+    const Rect view{0, 0, 120, 20};
+    const std::string text = "Identifying a rather long song title by an artist";
+    const TextLayout layout(text, style, view);
+    ASSERT_GE(layout.cutIndex(), 0);
+    EXPECT_LT(static_cast<size_t>(layout.cutIndex()), text.size() - 1);
+    float endX = 0;
+    uint32_t last = 0;
+    Path work;
+    layout.Place(work, [&](const PlacedGlyph& placed, const Path&) {
+        last = placed.codePoint;
+        endX = placed.penX + 14 * font.Advance(placed.glyph);
+    });
+    EXPECT_EQ(last, kEllipsis);
+    EXPECT_LT(static_cast<int32_t>(endX), view.right);
+    EXPECT_GE(endX + 14 * font.Advance(layout.glyphs()[size_t(layout.cutIndex()) + 1]),
+              float(view.right));
+}
+
+}  // namespace
+}  // namespace quil

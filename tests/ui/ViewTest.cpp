@@ -1,0 +1,182 @@
+// Views: what their changes mark invalid, and how text views draw.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "gfx/RenderText.h"
+#include "tests/gfx/FakeFont.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ImageCopyView.h"
+#include "ui/ImageView.h"
+#include "ui/MaskView.h"
+#include "ui/TextView.h"
+#include "ui/ViewList.h"
+
+namespace quil {
+namespace {
+
+using testing::Covers;
+using testing::FakeFont;
+using testing::SolidImage;
+
+constexpr uint32_t kBackground = 0xFF102030;
+constexpr uint32_t kCached = 0x100, kEllipsis = 0x4;
+
+// What `change` marks invalid in a list cleared first.
+template <typename Change>
+const Region& InvalidAfter(ViewList& list, Change change) {
+    list.invalid().Clear();
+    change();
+    return list.invalid();
+}
+
+// Text of 10 pixels per em (each fake glyph 5 pixels) on the baseline
+// y = 15 from x = 6, in the frame (4, 2, 60, 20).
+std::unique_ptr<TextView> MakeText(ViewList& list, const Font& font, uint32_t flags,
+                                   const char* text, float m2 = 0) {
+    return std::make_unique<TextView>(list, Rect{4, 2, 60, 20}, text, &font, 10, 0, m2, 10, 6, 15,
+                                      0, 0xFFFFFFFF, flags);
+}
+
+// The view drawn over the background from `clip`.
+Image Drawn(View& view, const Rect& clip, const Rect& bounds = Rect{0, 0, 64, 24}) {
+    Image image = SolidImage(bounds, kBackground);
+    view.draw(image, clip);
+    return image;
+}
+
+std::vector<uint32_t> Pixels(const Image& image) {
+    const Rect& b = image.bounds();
+    std::vector<uint32_t> out;
+    for (int32_t y = b.top; y < b.bottom; ++y)
+        out.insert(out.end(), image.At(b.left, y), image.At(b.left, y) + b.Width());
+    return out;
+}
+
+TEST(ViewTest, ChangesInvalidateWhatTheyTouch) {
+    ViewList list;
+    Image image = SolidImage(Rect{0, 0, 8, 8}, 0xFF000000);
+    auto first = std::make_unique<ImageView>(list, &image, image.bounds(), 10, 10);
+    auto second = std::make_unique<ImageCopyView>(list, &image, image.bounds(), 30, 10);
+    ASSERT_EQ(list.views(), (std::vector<View*>{first.get(), second.get()}));
+    EXPECT_TRUE(Covers(list.invalid(), {{10, 10, 18, 18}, {30, 10, 38, 18}}));
+    EXPECT_EQ(second->sourceAnchor(), (Point{0, 0}));
+
+    // A move repaints both frames; a resize what changed.
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { second->moveBy(100, 0); }),
+                       {{30, 10, 38, 18}, {130, 10, 138, 18}}));
+    EXPECT_EQ(second->frame(), (Rect{130, 10, 138, 18}));
+    EXPECT_EQ(second->destinationAnchor(), (Point{130, 10}));
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { second->moveBy(-4, 0); }), {{126, 10, 138, 18}}));
+    Mask mask;
+    ASSERT_TRUE(mask.SetBounds(Rect{0, 0, 127, 40}));
+    MaskView wave(list, Rect{40, 13, 167, 53}, &mask, Rect{0, 0, 16000, 40}, Point{0, 0},
+                  Point{40, 13}, 0xFFFFFFFF, 63);
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { wave.resizeBy(100, 0); }), {{167, 13, 267, 53}}));
+    EXPECT_EQ(wave.frame(), (Rect{40, 13, 267, 53}));
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { wave.resizeBy(-100, 0); }), {{167, 13, 267, 53}}));
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { wave.moveBy(0, 7); }), {{40, 13, 167, 60}}));
+
+    // Hidden views repaint nothing when they go, visible ones their frame.
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { first->setVisible(false); }), {{10, 10, 18, 18}}));
+    EXPECT_TRUE(InvalidAfter(list, [&] { first.reset(); }).IsEmpty());
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { second.reset(); }), {{126, 10, 134, 18}}));
+    EXPECT_EQ(list.views(), (std::vector<View*>{&wave}));
+
+    // Frames saturate at the int32 range.
+    ImageView far(list, Rect{INT32_MAX - 4, 0, INT32_MAX, 8}, &image, image.bounds(), Point{0, 0},
+                  Point{INT32_MAX - 4, 0});
+    far.moveBy(100, 0);
+    far.resizeBy(INT32_MAX, 0);
+    EXPECT_EQ(far.frame().right, INT32_MAX);
+
+    // A list that ends first cuts its views loose; they can still change.
+    auto early = std::make_unique<ViewList>();
+    ImageView orphan(*early, &image, image.bounds(), 0, 0);
+    early.reset();
+    orphan.moveBy(5, 5);
+    orphan.invalidate();
+    EXPECT_EQ(orphan.frame(), (Rect{5, 5, 13, 13}));
+}
+
+TEST(ViewTest, TextChangesInvalidateTheirFrame) {
+    FakeFont font;
+    ViewList list;
+    for (uint32_t flags : {0u, kCached | kEllipsis}) {
+        auto view = MakeText(list, font, flags, "Harkbox ready");
+        EXPECT_TRUE(InvalidAfter(list, [&] { view->setText("Harkbox ready"); }).IsEmpty());
+        EXPECT_TRUE(Covers(InvalidAfter(list, [&] { view->setText("wait"); }), {{4, 2, 60, 20}}));
+        EXPECT_EQ(view->text(), "wait");
+    }
+    // Widening repaints the new strip, or with an ellipsis the whole frame;
+    // narrowing with an ellipsis also repaints the strip given up, where the
+    // old line's end was drawn.
+    auto ellipsis = MakeText(list, font, kCached | kEllipsis, "Harkbox ready");
+    auto plain = MakeText(list, font, kCached, "Harkbox ready");
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { ellipsis->resizeBy(10, 0); }), {{4, 2, 70, 20}}));
+    EXPECT_EQ(ellipsis->cache().bounds(), (Rect{4, 2, 70, 20}));
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { plain->resizeBy(10, 0); }), {{60, 2, 70, 20}}));
+    EXPECT_TRUE(Covers(InvalidAfter(list, [&] { ellipsis->resizeBy(-20, 0); }), {{4, 2, 70, 20}}));
+}
+
+TEST(ViewTest, TextDrawsAlikeCachedDirectAndInPieces) {
+    FakeFont font;
+    ViewList list;
+    // A long text that ends in an ellipsis, so the cut is drawn too.
+    const char* text = "Identifying song, please wait";
+    auto cached = MakeText(list, font, kCached | kEllipsis, text);
+    auto direct = MakeText(list, font, kEllipsis, text);
+    const Rect whole{0, 0, 64, 24}, clip{13, 5, 29, 17};
+    const Image full = Drawn(*cached, whole);
+    EXPECT_EQ(Pixels(Drawn(*direct, whole)), Pixels(full));
+    EXPECT_NE(*full.At(10, 12), kBackground);  // something was drawn
+    EXPECT_EQ(*full.At(2, 12), kBackground);   // nothing outside the frame
+    // The cache holds exactly what RenderText puts in a mask.
+    Mask reference;
+    ASSERT_TRUE(reference.SetBounds(cached->frame()));
+    RenderText(reference, cached->frame(), text, cached->style(), cached->frame());
+    for (int32_t y = 2; y < 20; ++y) {
+        for (int32_t x = 4; x < 60; ++x)
+            ASSERT_EQ(*cached->cache().At(x, y), *reference.At(x, y)) << x << "," << y;
+    }
+    // A partial repaint changes only its clip, cached or not.
+    for (View* view : {static_cast<View*>(cached.get()), static_cast<View*>(direct.get())}) {
+        const Image part = Drawn(*view, clip);
+        for (int32_t y = 0; y < 24; ++y) {
+            for (int32_t x = 0; x < 64; ++x) {
+                ASSERT_EQ(*part.At(x, y), clip.Contains(x, y) ? *full.At(x, y) : kBackground)
+                    << x << "," << y;
+            }
+        }
+    }
+    // Hidden text draws nothing.
+    cached->setVisible(false);
+    EXPECT_EQ(Pixels(Drawn(*cached, whole)), Pixels(SolidImage(whole, kBackground)));
+}
+
+TEST(ViewTest, TextChangesRebuildTheCache) {
+    FakeFont font;
+    ViewList list;
+    auto view = MakeText(list, font, kCached, "ab");
+    EXPECT_EQ(view->cache().bounds(), (Rect{4, 2, 60, 20}));
+    // "ab" covers x 6..16 at most; after setText the fourth glyph is there.
+    EXPECT_EQ(*view->cache().At(23, 12), 0);
+    view->setText("abcd");
+    EXPECT_EQ(*view->cache().At(23, 12), 255);
+    view->resizeBy(10, 4);
+    EXPECT_EQ(view->cache().bounds(), (Rect{4, 2, 70, 24}));
+    EXPECT_EQ(*view->cache().At(23, 12), 255);
+    // A frame squeezed to nothing draws nothing, not the old text.
+    const Rect all{0, 0, 80, 30};
+    view->resizeBy(-100, 0);
+    EXPECT_EQ(Pixels(Drawn(*view, all, all)), Pixels(SolidImage(all, kBackground)));
+    view->resizeBy(100, 0);
+    EXPECT_NE(*Drawn(*view, all, all).At(23, 12), kBackground);
+
+    // Measuring follows the baseline direction: |(10, m2)| per em, 2 em here.
+    EXPECT_FLOAT_EQ(view->MeasureText(), 20.0f);
+    EXPECT_FLOAT_EQ(MakeText(list, font, 0, "abcd", 24)->MeasureText(), 52.0f);
+}
+
+}  // namespace
+}  // namespace quil
