@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -52,18 +53,17 @@ std::vector<float> RandomRows(int32_t count, uint64_t seed) {
     for (int32_t r = 0; r < count; ++r) {
         float row[64];
         double mean = 0;
-        for (float& value : row) {
-            value = noise.Next(1.0f);
-            mean += value / 64.0;
-        }
         double length = 0;
+        for (float& value : row)
+            mean += (value = noise.Next(1.0f)) / 64.0;
         for (float& value : row) {
             value = static_cast<float>(value - mean);
             length += static_cast<double>(value) * value;
         }
-        double wanted = 0.05 * std::pow(100.0, (noise.Next(1.0f) + 1.0) / 2);
+        const double scale =
+            0.05 * std::pow(100.0, (noise.Next(1.0f) + 1.0) / 2) / std::sqrt(length);
         for (float value : row)
-            rows.push_back(static_cast<float>(value * wanted / std::sqrt(length)));
+            rows.push_back(static_cast<float>(value * scale));
     }
     return rows;
 }
@@ -74,115 +74,83 @@ struct Case {
     std::vector<float> vectors;  // 64 each
 };
 
-const std::vector<Case>& Cases() {
-    static const std::vector<Case> cases = [] {
-        std::vector<Case> all;
-        test::Noise noise(3);
-        for (int32_t b = 0; b < 2; ++b) {
-            const std::vector<float> book(Codebook(b), Codebook(b) + kCodebookFloats);
-            all.push_back(
-                {"random rows, book " + std::to_string(b), book, RandomRows(3000, 10 + b)});
-            // Each codeword (distance 0), and points on the segment to its
-            // nearest neighbour at and around the middle, where the two
-            // distances differ in the last places or not at all.
-            Case halfway{"codewords and halfway points, book " + std::to_string(b), book, book};
-            for (int32_t c = 0; c < 256; ++c) {
-                const int32_t other = PlainNearest(&book[c * 64], book.data(), 2)[1].second;
-                for (double t : {0.5, 0.5 + 1e-7, 0.5 - 1e-7, 0.5 + 1e-5, 0.5 + 1e-3}) {
-                    for (int32_t i = 0; i < 64; ++i) {
-                        double a = book[c * 64 + i];
-                        halfway.vectors.push_back(
-                            static_cast<float>(a + t * (book[other * 64 + i] - a)) +
-                            (t == 0.5 ? 0.0f : noise.Next(1e-7f)));
-                    }
-                }
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    test::Noise noise(3);
+    for (int32_t b = 0; b < 2; ++b) {
+        const std::vector<float> book(Codebook(b), Codebook(b) + 256 * 64);
+        cases.push_back({"random rows, book " + std::to_string(b), book, RandomRows(3000, 10 + b)});
+        // Each codeword (distance 0), and points on the segment to its
+        // nearest neighbour at and around the middle, where the two
+        // distances differ in the last places or not at all.
+        cases.push_back({"codewords and halfway points, book " + std::to_string(b), book, book});
+        for (int32_t c = 0; c < 256; ++c) {
+            const float* word = &book[c * 64];
+            const float* other = &book[PlainNearest(word, book.data(), 2)[1].second * 64];
+            for (double t : {0.5, 0.5 + 1e-7, 0.5 - 1e-7, 0.5 + 1e-5, 0.5 + 1e-3}) {
+                for (int32_t i = 0; i < 64; ++i)
+                    cases.back().vectors.push_back(
+                        static_cast<float>(word[i] + t * (other[i] - word[i])) +
+                        (t == 0.5 ? 0.0f : noise.Next(1e-7f)));
             }
-            all.push_back(halfway);
         }
-        // 16 distinct words, each 16 times through the book: every vector
-        // has 16 codewords at the least distance.
-        const std::vector<float> words = RandomRows(16, 5);
-        Case repeated{"repeated words", {}, RandomRows(500, 6)};
-        for (int32_t c = 0; c < 256; ++c)
-            repeated.book.insert(repeated.book.end(), &words[c * 7 % 16 * 64],
-                                 &words[c * 7 % 16 * 64] + 64);
-        repeated.vectors.insert(repeated.vectors.end(), words.begin(), words.end());
-        all.push_back(repeated);
-        // Constant codewords c mod 8 - 4, constant vectors on and between
-        // them: exact ties.
-        Case constant{"constant words", {}, {}};
-        for (int32_t c = 0; c < 256; ++c)
-            constant.book.insert(constant.book.end(), 64, static_cast<float>(c % 8) - 4.0f);
-        for (float value : {-4.5f, -3.5f, -0.5f, 0.0f, 0.5f, 2.5f, 3.5f})
-            constant.vectors.insert(constant.vectors.end(), 64, value);
-        all.push_back(constant);
-        // One unusual component, or all of them.
-        Case unusual{"unusual vectors", all[0].book, {}};
-        for (float value :
-             {0.0f, 1e-30f, std::numeric_limits<float>::denorm_min(), 1e12f, 1e30f, -3e38f,
-              std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-              std::numeric_limits<float>::quiet_NaN()}) {
-            std::vector<float> row = RandomRows(1, 7);
-            row[3] = value;
-            unusual.vectors.insert(unusual.vectors.end(), row.begin(), row.end());
-            unusual.vectors.insert(unusual.vectors.end(), 64, value);
-        }
-        all.push_back(unusual);
-        // A book with one very long codeword, and one not finite.
-        Case odd{"a long codeword", all[2].book, RandomRows(200, 8)};
-        odd.book[40 * 64 + 5] = 1e20f;
-        all.push_back(odd);
-        odd.name = "a codeword not finite";
-        odd.book[40 * 64 + 5] = std::numeric_limits<float>::quiet_NaN();
-        all.push_back(odd);
-        return all;
-    }();
+    }
+    // Constant codewords c mod 8 - 4, constant vectors on and between them:
+    // exact ties.
+    cases.push_back({"constant words", {}, {}});
+    for (int32_t c = 0; c < 256; ++c)
+        cases.back().book.insert(cases.back().book.end(), 64, static_cast<float>(c % 8) - 4.0f);
+    for (float value : {-4.5f, -3.5f, -0.5f, 0.0f, 0.5f, 2.5f, 3.5f})
+        cases.back().vectors.insert(cases.back().vectors.end(), 64, value);
+    // One unusual component, or all of them.
+    cases.push_back({"unusual vectors", cases[0].book, {}});
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float value : {0.0f, 1e-30f, 1e-45f, 1e12f, 1e30f, -3e38f, inf, -inf, NAN}) {
+        std::vector<float> row = RandomRows(1, 7);
+        row[3] = value;
+        row.insert(row.end(), 64, value);
+        cases.back().vectors.insert(cases.back().vectors.end(), row.begin(), row.end());
+    }
+    // A book with one very long codeword, and one not finite.
+    cases.push_back({"a long codeword", cases[2].book, RandomRows(200, 8)});
+    cases.back().book[40 * 64 + 5] = 1e20f;
+    cases.push_back(cases.back());
+    cases.back().name = "a codeword not finite";
+    cases.back().book[40 * 64 + 5] = NAN;
     return cases;
 }
 
-TEST(Quantiser, NearestCodewordsInOrderOfDistanceThenNumber) {
+TEST(Codewords, EverySearchAsThePlainOne) {
+    // The m nearest with m = 1, 4 and 300 in turn; the nearest alone, one
+    // vector at a time and in batches, on every path.
     const int32_t candidates[] = {1, 4, 300};
     for (const Case& c : Cases()) {
-        int32_t wrong = 0;
-        for (size_t v = 0; v < c.vectors.size() / 64; ++v) {
+        SCOPED_TRACE(c.name);
+        const int32_t count = static_cast<int32_t>(c.vectors.size() / 64);
+        std::vector<uint8_t> nearest(count);
+        for (int32_t v = 0; v < count; ++v) {
             const float* vector = &c.vectors[v * 64];
             const int32_t m = candidates[v % 3];
-            std::vector<uint8_t> codes(static_cast<size_t>(m));
-            std::vector<double> distances(static_cast<size_t>(m));
+            std::vector<uint8_t> codes(m);
+            std::vector<double> distances(m);
             FindNearestCodewords(vector, c.book.data(), m, codes.data(), distances.data());
             const auto want = PlainNearest(vector, c.book.data(), m);
             for (int32_t j = 0; j < m; ++j) {
-                if ((codes[j] != want[j].second || distances[j] != want[j].first) && ++wrong <= 3)
-                    ADD_FAILURE() << c.name << " vector " << v << " m " << m << " place " << j
-                                  << ": " << int{codes[j]} << " at " << distances[j]
-                                  << " instead of " << want[j].second << " at " << want[j].first;
+                ASSERT_EQ(codes[j], want[j].second)
+                    << "vector " << v << ", m " << m << ", place " << j;
+                ASSERT_EQ(distances[j], want[j].first)
+                    << "vector " << v << ", m " << m << ", place " << j;
             }
+            nearest[v] = codes[0];
         }
-        EXPECT_EQ(wrong, 0) << c.name;
-    }
-}
-
-TEST(NearestCodeword, TheCodeOfThePlainSearchOnEveryPath) {
-    for (const Case& c : Cases()) {
-        const int32_t count = static_cast<int32_t>(c.vectors.size() / 64);
-        for (VectorInstructions instructions :
-             {VectorInstructions::kBest, VectorInstructions::kBaseline}) {
-            NearestCodeword nearest(c.book.data(), instructions);
-            std::vector<uint8_t> batch(static_cast<size_t>(count), 0);
-            nearest.NearestBatch(c.vectors.data(), count, batch.data());
-            int32_t wrong = 0;
-            for (int32_t v = 0; v < count; ++v) {
-                uint8_t want = 0;
-                double distance = 0;
-                FindNearestCodewords(&c.vectors[v * 64], c.book.data(), 1, &want, &distance);
-                uint8_t single = nearest.Nearest(&c.vectors[v * 64]);
-                if ((single != want || batch[v] != want) && ++wrong <= 3)
-                    ADD_FAILURE() << c.name << " vector " << v << ": " << int{single} << " and "
-                                  << int{batch[v]} << " instead of " << int{want};
-            }
-            EXPECT_EQ(wrong, 0) << c.name
-                                << (instructions == VectorInstructions::kBest ? " best"
-                                                                              : " baseline");
+        for (auto instructions : {VectorInstructions::kBest, VectorInstructions::kBaseline}) {
+            SCOPED_TRACE(instructions == VectorInstructions::kBest ? "best" : "baseline");
+            const NearestCodeword search(c.book.data(), instructions);
+            std::vector<uint8_t> batch(count);
+            search.NearestBatch(c.vectors.data(), count, batch.data());
+            EXPECT_EQ(batch, nearest);
+            for (int32_t v = 0; v < count; ++v)
+                ASSERT_EQ(search.Nearest(&c.vectors[v * 64]), nearest[v]) << "vector " << v;
         }
     }
 }
@@ -190,13 +158,13 @@ TEST(NearestCodeword, TheCodeOfThePlainSearchOnEveryPath) {
 TEST(Quantiser, SegmentRowZeroAgainstBookZeroTheOthersAgainstBookOne) {
     test::Noise noise(11);
     float rows[4][64];
-    for (auto& row : rows) {
-        for (float& value : row)
-            value = noise.Next(0.8f);
-    }
+    for (float& value : rows[0])
+        value = noise.Next(0.8f);
+    for (int32_t r = 1; r < 4; ++r)
+        std::copy_n(RandomRows(1, r).begin(), 64, rows[r]);
     constexpr int32_t m = 5;
-    std::vector<float> swapped(Codebook(1), Codebook(1) + kCodebookFloats);
-    swapped.insert(swapped.end(), Codebook(0), Codebook(0) + kCodebookFloats);
+    std::vector<float> swapped(Codebook(1), Codebook(1) + 256 * 64);
+    swapped.insert(swapped.end(), Codebook(0), Codebook(0) + 256 * 64);
     for (const float* table : {CodebookTable(), static_cast<const float*>(swapped.data())}) {
         uint8_t codes[4 * m];
         double distances[4 * m];

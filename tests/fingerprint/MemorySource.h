@@ -30,8 +30,6 @@ class MemorySource : public SampleSource {
         return 0;
     }
 
-    int64_t TotalLength() const override { return static_cast<int64_t>(samples_.size()); }
-
     int32_t readCalls = 0;
     int32_t reads = 0;
     int32_t closeAfterReads = -1;
