@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/headless/HeadlessSoundInput.h"
@@ -68,12 +69,15 @@ class CaptureStreamTest : public testing::Test {
             ASSERT_EQ(out[i], RampValue(first + i)) << "sample " << i << " from " << first;
     }
 
-    // The result of a read on another thread, at most 10 s: a stalled read
-    // is ended by closing the stream.
+    // The result of a read on another thread; kStalled for one still
+    // waiting after 10 s, which is then ended by closing the stream.
+    static constexpr int kStalled = -100;
     int Finish(std::future<int>& read) {
-        if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            stream_.Close();
-        return read.get();
+        if (read.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+            return read.get();
+        stream_.Close();
+        read.get();
+        return kStalled;
     }
 
     HeadlessSoundInput input_;
@@ -224,6 +228,8 @@ TEST_F(CaptureStreamTest, AWaitingReaderGoesOnWithNewSoundOrFailsWhenTheCaptureE
             return stream_.Read(1024, out);
         });
         firstRead.get_future().wait();
+        // Time to begin waiting; the result is the same either way.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         c.then();
         EXPECT_EQ(Finish(read), c.result);
         EXPECT_EQ(stream_.open, c.result == 0);

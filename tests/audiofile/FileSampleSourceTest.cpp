@@ -68,11 +68,11 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
         {"whole-blocks.wav", kWav16, whole, 1, whole},
         {"empty.wav", kWav16, {}, 1, {}},
     };
+    FileSampleSource source;  // each Open closes the file before
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = ScratchPath(c.name);
         ASSERT_TRUE(WriteSound(path, c.format, 44100, c.channels, c.frames));
-        FileSampleSource source;
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
         EXPECT_EQ(source.sampleRate, 44100.0);
         EXPECT_TRUE(source.open);
@@ -87,11 +87,12 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
         float after[2] = {9, 9};
         EXPECT_EQ(source.Read(2, after), FileSampleSource::kEndOfFile);
         EXPECT_EQ(after[1], 0.0f);
-        source.Close();
-        EXPECT_FALSE(source.open);
-        EXPECT_EQ(source.sampleRate, 0.0);
-        EXPECT_EQ(source.Read(2, after), FileSampleSource::kNotOpen);
     }
+    source.Close();
+    EXPECT_FALSE(source.open);
+    EXPECT_EQ(source.sampleRate, 0.0);
+    float none[2];
+    EXPECT_EQ(source.Read(2, none), FileSampleSource::kNotOpen);
 }
 
 TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
