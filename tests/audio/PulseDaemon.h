@@ -2,11 +2,13 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +16,17 @@
 #include "tests/e2e/ChildProcess.h"
 
 namespace quil::test {
+
+// Where `program` is found along PATH; empty when it is not.
+inline std::string FindProgram(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (access((folder + "/" + program).c_str(), X_OK) == 0)
+            return folder + "/" + program;
+    }
+    return {};
+}
 
 // A private PulseAudio daemon for one test: its socket, runtime folder and
 // home live in a temporary folder of its own, so it neither sees nor

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <future>
 #include <memory>
 #include <string>
@@ -50,7 +49,7 @@ double Rms(const std::vector<float>& samples) {
 class PulseSoundInputTest : public testing::Test {
   protected:
     void SetUp() override {
-        if (std::system("command -v pulseaudio >/dev/null") != 0)
+        if (test::FindProgram("pulseaudio").empty())
             GTEST_SKIP() << "the pulseaudio program is not installed (scripts/setup installs it)";
         ASSERT_TRUE(daemon_.Start()) << "the private PulseAudio daemon did not start";
         input_ = CreatePlatformSoundInput(daemon_.server());
