@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/headless/HeadlessSoundInput.h"
@@ -14,21 +17,28 @@
 namespace quil {
 namespace {
 
-using std::chrono::seconds;
+constexpr int64_t kRing = 5 * 44100;  // five seconds
 
-constexpr float kStep = 1.0f / 32767.0f;
-
-// Samples first, first + 1, ... (wrapping within 16 bits).
-std::vector<int16_t> Ramp(int64_t first, int32_t count) {
-    std::vector<int16_t> samples(count);
-    for (int32_t i = 0; i < count; ++i)
-        samples[i] = static_cast<int16_t>((first + i) % 30000);
-    return samples;
+// Sample k of the ramp the tests push, as readers get it.
+float RampValue(int64_t k) {
+    return static_cast<float>(k % 30000) * (1.0f / 32767.0f);
 }
 
-float RampValue(int64_t index) {
-    return static_cast<float>(index % 30000) * kStep;
-}
+// A sound input whose captures end as they start, with `error`.
+struct EndsAtStart final : SoundInput {
+    int error = 0;
+    int ListDevices(std::vector<SoundDevice>& devices) override {
+        devices = {{"Mic", "mic", false}};
+        return 0;
+    }
+    int DefaultDeviceIdentifier(std::string&) override { return 0; }
+    int StartCapture(const std::string&, BlockCallback, EndCallback onEnd) override {
+        onEnd(error);
+        return 0;
+    }
+    void StopCapture() override {}
+    void SetChangeCallback(ChangeCallback) override {}
+};
 
 class CaptureStreamTest : public testing::Test {
   protected:
@@ -37,27 +47,42 @@ class CaptureStreamTest : public testing::Test {
                            {"USB Mic", "usb", false},
                            {"Primary Sound Capture Driver", "", false}},
                           "pci");
+        stream_.SetEndedCallback([this] { ++ended_; });
     }
-    // Opens "USB Mic" and checks it took.
-    void OpenMic() {
-        ASSERT_EQ(stream_.Open("USB Mic"), 0);
-        ASSERT_TRUE(stream_.open);
-    }
-    // Pushes the ramp from `first` up to `end` in blocks of odd length, so
-    // that blocks, chunks and the ring's end never line up.
+    // Opens "USB Mic" afresh: an empty ring, read from its start.
+    void OpenMic() { ASSERT_EQ(stream_.Open("USB Mic"), 0); }
+    // Pushes the ramp from sample `first` to `end` in blocks of odd length,
+    // so that blocks, chunks and the ring's end never line up.
     void PushRamp(int64_t first, int64_t end) {
-        for (int64_t at = first; at < end; at += 777)
-            input_.Push(Ramp(at, static_cast<int32_t>(std::min<int64_t>(777, end - at))));
+        for (int64_t at = first; at < end; at += 777) {
+            std::vector<int16_t> block(static_cast<size_t>(std::min<int64_t>(777, end - at)));
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = static_cast<int16_t>((at + static_cast<int64_t>(i)) % 30000);
+            input_.Push(block);
+        }
     }
-    // Reads `count` samples on another thread; the future holds the result.
-    std::future<int> ReadAsync(int32_t count, std::vector<float>& out) {
-        out.assign(count, -9.0f);
-        return std::async(std::launch::async,
-                          [this, count, &out] { return stream_.Read(count, out.data()); });
+    // Reads `count` samples, which must be the ramp from sample `first`.
+    void ExpectRead(int32_t count, int64_t first) {
+        std::vector<float> out(static_cast<size_t>(count));
+        ASSERT_EQ(stream_.Read(count, out.data()), 0);
+        for (int32_t i = 0; i < count; ++i)
+            ASSERT_EQ(out[i], RampValue(first + i)) << "sample " << i << " from " << first;
+    }
+
+    // The result of a read on another thread; kStalled for one still
+    // waiting after 10 s, which is then ended by closing the stream.
+    static constexpr int kStalled = -100;
+    int Finish(std::future<int>& read) {
+        if (read.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+            return read.get();
+        stream_.Close();
+        read.get();
+        return kStalled;
     }
 
     HeadlessSoundInput input_;
     CaptureStream stream_{input_};
+    std::atomic<int> ended_ = 0;
 };
 
 TEST_F(CaptureStreamTest, ConvertsSamplesToFloats) {
@@ -66,163 +91,151 @@ TEST_F(CaptureStreamTest, ConvertsSamplesToFloats) {
     ASSERT_TRUE(input_.Push(samples));
     std::vector<float> out(samples.size());
     ASSERT_EQ(stream_.Read(static_cast<int32_t>(out.size()), out.data()), 0);
-    const float expected[] = {1.0f, -1.0000305f, 0.0f, kStep, -kStep, 16384 * kStep};
-    for (size_t i = 0; i < out.size(); ++i)
-        EXPECT_FLOAT_EQ(out[i], expected[i]) << "sample " << samples[i];
+    const float step = 1.0f / 32767.0f;
+    EXPECT_EQ(out, (std::vector<float>{1.0f, -32768 * step, 0.0f, step, -step, 16384 * step}));
 }
 
-TEST_F(CaptureStreamTest, OpenStartsTheNamedDeviceAndFailsForUnknownNames) {
+TEST_F(CaptureStreamTest, OpensTheNamedDeviceOrSaysWhyNot) {
     EXPECT_EQ(stream_.sampleRate, 0.0);
-    struct Case {
+    const struct {
         std::string name;
         int result;
         const char* identifier;  // null: no capture runs
-    } const cases[] = {
+        int failNextStart = 0;
+        bool serverUp = true;
+    } cases[] = {
         {"USB Mic", 0, "usb"},
         {"Primary Sound Capture Driver", 0, ""},
         {"Gone Device", CaptureStream::kNoDevice, nullptr},
         {"usb mic", CaptureStream::kNoDevice, nullptr},
+        {"USB Mic", 42, nullptr, 42},
+        {"USB Mic", CaptureStream::kNoDevice, nullptr, 0, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + ", start failing with " + std::to_string(c.failNextStart));
         OpenMic();
-        EXPECT_EQ(stream_.Open(c.name), c.result) << c.name;
+        input_.FailNextStart(c.failNextStart);
+        input_.SetServerUp(c.serverUp);
+        EXPECT_EQ(stream_.Open(c.name), c.result);
         std::string identifier;
-        EXPECT_EQ(input_.Capturing(&identifier), c.identifier != nullptr) << c.name;
-        EXPECT_EQ(stream_.open, c.identifier != nullptr) << c.name;
-        if (c.identifier) {
-            EXPECT_EQ(identifier, c.identifier) << c.name;
-        }
+        EXPECT_EQ(input_.Capturing(&identifier), c.identifier != nullptr);
+        EXPECT_EQ(stream_.open, c.identifier != nullptr);
+        EXPECT_EQ(identifier, c.identifier ? c.identifier : "");
+        input_.SetServerUp(true);
     }
     EXPECT_EQ(stream_.sampleRate, 44100.0);
+    // A capture that ends as it starts: its error, else kClosed.
+    for (int error : {7, 0}) {
+        EndsAtStart ending;
+        ending.error = error;
+        CaptureStream stream(ending);
+        EXPECT_EQ(stream.Open("Mic"), error != 0 ? error : CaptureStream::kClosed);
+        EXPECT_FALSE(stream.open);
+    }
 }
 
-TEST_F(CaptureStreamTest, OpenPassesTheBackendsErrorOn) {
-    OpenMic();
-    input_.FailNextStart(42);
-    EXPECT_EQ(stream_.Open("USB Mic"), 42);
-    EXPECT_FALSE(stream_.open);
-    input_.SetServerUp(false);
-    EXPECT_EQ(stream_.Open("USB Mic"), CaptureStream::kNoDevice);
-}
-
-TEST_F(CaptureStreamTest, ClosedStreamRefusesReadsAndPeeksZeros) {
+TEST_F(CaptureStreamTest, AClosedStreamRefusesReadsAndPeeksZeros) {
     float out[4] = {1, 2, 3, 4};
     EXPECT_EQ(stream_.Read(4, out), CaptureStream::kClosed);
     EXPECT_EQ(stream_.SyncToNow(), CaptureStream::kClosed);
+    EXPECT_EQ(stream_.Peek(-3, out, 1), 0);
+    EXPECT_EQ(out[0], 1);
     EXPECT_EQ(stream_.Peek(4, out, 4), 0);
     EXPECT_EQ(std::vector<float>(out, out + 4), std::vector<float>(4, 0.0f));
     EXPECT_EQ(stream_.Peek(4, out, 0), -1);
 }
 
-TEST_F(CaptureStreamTest, SyncToNowSkipsWhatWasCapturedBefore) {
+TEST_F(CaptureStreamTest, ReadsEverySampleOnceInOrder) {
+    // After SyncToNow, from the sound captured next.
     OpenMic();
-    input_.Push(Ramp(0, 100));
+    PushRamp(0, 100);
     ASSERT_EQ(stream_.SyncToNow(), 0);
-    input_.Push(Ramp(100, 50));
-    std::vector<float> out(50);
-    ASSERT_EQ(stream_.Read(50, out.data()), 0);
-    EXPECT_FLOAT_EQ(out.front(), RampValue(100));
-    EXPECT_FLOAT_EQ(out.back(), RampValue(149));
-}
-
-TEST_F(CaptureStreamTest, ReadsInOrderAcrossTheEndOfTheRing) {
+    PushRamp(100, 150);
+    ExpectRead(50, 100);
+    // Across the ring's end.
     OpenMic();
-    const int32_t size = CaptureStream::kBufferSamples;
-    std::vector<float> out(size);
-    PushRamp(0, size - 500);
-    ASSERT_EQ(stream_.Read(size - 1000, out.data()), 0);
-    PushRamp(size - 500, size + 3000);
-    ASSERT_EQ(stream_.Read(4000, out.data()), 0);
-    for (int32_t i = 0; i < 4000; ++i)
-        ASSERT_FLOAT_EQ(out[i], RampValue(size - 1000 + i)) << i;
-}
-
-TEST_F(CaptureStreamTest, AReaderLeftBehindGoesOnWithTheOldestSampleHeld) {
+    PushRamp(0, kRing - 500);
+    ExpectRead(kRing - 1000, 0);
+    PushRamp(kRing - 500, kRing + 3000);
+    ExpectRead(4000, kRing - 1000);
+    // A reader more than five seconds behind goes on with the oldest sample
+    // the ring holds, and from there in order.
     OpenMic();
-    const int32_t size = CaptureStream::kBufferSamples;
-    PushRamp(0, size + 500);
-    std::vector<float> out(3);
-    ASSERT_EQ(stream_.Read(3, out.data()), 0);
-    EXPECT_FLOAT_EQ(out[0], RampValue(500));
-    EXPECT_FLOAT_EQ(out[2], RampValue(502));
+    PushRamp(0, kRing + 500);
+    ExpectRead(3, 500);
+    ExpectRead(3, 503);
 }
 
 TEST_F(CaptureStreamTest, PeekTakesEveryStepthOfTheNewestSamples) {
-    OpenMic();
-    const int32_t size = CaptureStream::kBufferSamples;
-    struct Case {
+    const struct {
         const char* what;
         int64_t written;  // samples captured in all
         int32_t count, step;
         std::vector<int64_t> indices;  // -1: a zero
-    } const cases[] = {
+    } cases[] = {
         {"step 1", 10, 3, 1, {7, 8, 9}},
         {"step 4 ends a step before the newest", 100, 3, 4, {88, 92, 96}},
         {"before the first sample", 5, 4, 2, {-1, -1, 1, 3}},
-        {"just after the ring wrapped", size + 2, 4, 1, {size - 2, size - 1, size, size + 1}},
-        {"older than the ring holds", size + 10, 2, size / 2 + 5, {-1, size / 2 + 5}},
+        {"just after the ring wrapped", kRing + 2, 4, 1, {kRing - 2, kRing - 1, kRing, kRing + 1}},
+        {"older than the ring holds", kRing + 10, 2, kRing / 2 + 5, {-1, kRing / 2 + 5}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         OpenMic();
         PushRamp(0, c.written);
-        std::vector<float> out(c.count, -9.0f);
-        ASSERT_EQ(stream_.Peek(c.count, out.data(), c.step), 0) << c.what;
+        std::vector<float> out(static_cast<size_t>(c.count), -9.0f);
+        ASSERT_EQ(stream_.Peek(c.count, out.data(), c.step), 0);
         for (int32_t i = 0; i < c.count; ++i)
-            EXPECT_FLOAT_EQ(out[i], c.indices[i] < 0 ? 0.0f : RampValue(c.indices[i]))
-                << c.what << ", sample " << i;
+            EXPECT_EQ(out[i], c.indices[i] < 0 ? 0.0f : RampValue(c.indices[i])) << i;
         // Peeking never moves the reader.
-        std::vector<float> first(1);
-        ASSERT_EQ(stream_.Read(1, first.data()), 0);
-        EXPECT_FLOAT_EQ(first[0], RampValue(std::max<int64_t>(c.written - size, 0))) << c.what;
+        ExpectRead(1, std::max<int64_t>(c.written - kRing, 0));
     }
 }
 
-TEST_F(CaptureStreamTest, AWaitingReaderIsWokenByData) {
-    OpenMic();
-    std::vector<float> out;
-    std::future<int> read = ReadAsync(2500, out);
-    for (int64_t pushed = 0; pushed < 2500; pushed += 500)
-        input_.Push(Ramp(pushed, 500));
-    ASSERT_EQ(read.wait_for(seconds(10)), std::future_status::ready);
-    EXPECT_EQ(read.get(), 0);
-    EXPECT_FLOAT_EQ(out[2499], RampValue(2499));
-}
-
-TEST_F(CaptureStreamTest, AWaitingReaderFailsWhenTheStreamCloses) {
-    struct Case {
+TEST_F(CaptureStreamTest, AWaitingReaderGoesOnWithNewSoundOrFailsWhenTheCaptureEnds) {
+    const struct {
         const char* what;
-        void (*end)(CaptureStream&, HeadlessSoundInput&);
-    } const cases[] = {
-        {"Close", [](CaptureStream& stream, HeadlessSoundInput&) { stream.Close(); }},
-        {"device gone", [](CaptureStream&, HeadlessSoundInput& input) { input.EndCapture(5); }},
-        {"server gone",
-         [](CaptureStream&, HeadlessSoundInput& input) { input.SetServerUp(false); }},
-        {"reopened on a missing device",
-         [](CaptureStream& stream, HeadlessSoundInput&) { stream.Open("Gone Device"); }},
+        std::function<void()> then;
+        int result;
+        int64_t last;  // the ramp's sample that the reader gets last
+        int ended;     // calls of the ended callback: ends by themselves only
+    } cases[] = {
+        {"more sound", [this] { PushRamp(1500, 2100); }, 0, 2047, 0},
+        {"the next device",
+         [this] {
+             stream_.Open("Built-in Audio");
+             PushRamp(0, 1024);
+         },
+         0, 1023, 0},
+        {"Close", [this] { stream_.Close(); }, CaptureStream::kClosed, -1, 0},
+        {"the device gone", [this] { input_.EndCapture(5); }, CaptureStream::kClosed, -1, 1},
+        {"the server gone", [this] { input_.SetServerUp(false); }, CaptureStream::kClosed, -1, 1},
+        {"reopened on a missing device", [this] { stream_.Open("Gone Device"); },
+         CaptureStream::kClosed, -1, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         input_.SetServerUp(true);
         OpenMic();
-        std::vector<float> out;
-        std::future<int> read = ReadAsync(1024, out);
-        input_.Push(Ramp(0, 1000));  // not quite enough
-        c.end(stream_, input_);
-        ASSERT_EQ(read.wait_for(seconds(10)), std::future_status::ready) << c.what;
-        EXPECT_EQ(read.get(), CaptureStream::kClosed) << c.what;
-        EXPECT_FALSE(stream_.open) << c.what;
+        ended_ = 0;
+        // The reader has its first chunk, and waits for the second.
+        PushRamp(0, 1500);
+        std::promise<void> firstRead;
+        float out[1024];
+        auto read = std::async(std::launch::async, [&] {
+            stream_.Read(1024, out);
+            firstRead.set_value();
+            return stream_.Read(1024, out);
+        });
+        firstRead.get_future().wait();
+        // Time to begin waiting; the result is the same either way.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.then();
+        EXPECT_EQ(Finish(read), c.result);
+        EXPECT_EQ(stream_.open, c.result == 0);
+        EXPECT_EQ(ended_, c.ended);
+        EXPECT_TRUE(c.last < 0 || out[1023] == RampValue(c.last)) << out[1023];
     }
-}
-
-TEST_F(CaptureStreamTest, AWaitingReaderGoesOnWithTheNextDevice) {
-    OpenMic();
-    std::vector<float> out;
-    std::future<int> read = ReadAsync(100, out);
-    input_.Push(Ramp(0, 10));
-    ASSERT_EQ(stream_.Open("Built-in Audio"), 0);
-    input_.Push(Ramp(1000, 100));
-    ASSERT_EQ(read.wait_for(seconds(10)), std::future_status::ready);
-    EXPECT_EQ(read.get(), 0);
-    EXPECT_FLOAT_EQ(out[99], RampValue(1099));
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "tests/audiofile/SoundFiles.h"
@@ -18,256 +22,176 @@ using test::WriteSound;
 
 constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
-// Everything the source delivers, read in blocks of `block` until it ends;
-// `length` receives the number of real samples when the last block is
-// partial (the source pads it with zeros).
+// Everything the source delivers, read in blocks of `block` until it ends.
 std::vector<float> ReadAll(FileSampleSource& source, int32_t block) {
     std::vector<float> all;
-    std::vector<float> buf(static_cast<size_t>(block));
-    while (source.Read(block, buf.data()) == 0)
-        all.insert(all.end(), buf.begin(), buf.end());
+    std::vector<float> buffer(static_cast<size_t>(block));
+    while (source.Read(block, buffer.data()) == 0)
+        all.insert(all.end(), buffer.begin(), buffer.end());
     return all;
 }
 
-// Upward zero crossings in [begin, end): the tone's frequency in Hz when the
-// range is one second long.
-int UpwardCrossings(const std::vector<float>& v, size_t begin, size_t end) {
-    int n = 0;
-    for (size_t i = begin + 1; i < end; ++i)
-        n += v[i - 1] < 0 && v[i] >= 0;
-    return n;
-}
-
-double Rms(const std::vector<float>& v, size_t begin, size_t end) {
-    double s = 0;
-    for (size_t i = begin; i < end; ++i)
-        s += static_cast<double>(v[i]) * v[i];
-    return std::sqrt(s / static_cast<double>(end - begin));
-}
-
-TEST(FileSampleSource, PassesMono44100ThroughExactlyAcrossBlocks) {
-    const std::string path = ScratchPath("mono16.wav");
-    const std::vector<float> samples = Pcm16Ramp(10007, 331, 12345);
-    ASSERT_TRUE(WriteSound(path, kWav16, 44100, 1, samples));
-
-    FileSampleSource source;
-    ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
-    EXPECT_EQ(source.sampleRate, 44100.0);
-    EXPECT_TRUE(source.open);
-    EXPECT_EQ(source.FileRate(), 44100);
-    EXPECT_EQ(source.TotalLength(), 10007);
-    // Blocks that straddle the decoder's own blocks of 4096 frames.
-    const std::vector<float> got = ReadAll(source, 1000);
-    ASSERT_EQ(got.size(), 11000u);
-    for (size_t i = 0; i < samples.size(); ++i)
-        ASSERT_EQ(got[i], samples[i]) << i;
-    for (size_t i = samples.size(); i < got.size(); ++i)
-        ASSERT_EQ(got[i], 0.0f) << i;
-
-    // A float file keeps values beyond full scale as they are.
-    const std::string floats = ScratchPath("mono-float.wav");
-    const std::vector<float> loud{0.25f, -1.5f, 2.0f, 1e-7f};
-    ASSERT_TRUE(WriteSound(floats, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, loud));
-    ASSERT_EQ(source.Open(floats), 0);
-    float out[4];
-    ASSERT_EQ(source.Read(4, out), 0);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(out[i], loud[static_cast<size_t>(i)]);
-}
-
-TEST(FileSampleSource, MixesChannelsToTheirAverage) {
-    const size_t frames = 5000;
-    const std::vector<float> left = Pcm16Ramp(frames, 97, 100);
-    const std::vector<float> right = Pcm16Ramp(frames, 1003, 40000);
-    const std::vector<float> third = Pcm16Ramp(frames, 7, 3);
-    std::vector<float> stereo;
-    std::vector<float> three;
-    for (size_t i = 0; i < frames; ++i) {
-        stereo.insert(stereo.end(), {left[i], right[i]});
-        three.insert(three.end(), {left[i], right[i], third[i]});
+// Interleaves `channels` (each of the same length).
+std::vector<float> Interleaved(const std::vector<std::vector<float>>& channels) {
+    std::vector<float> frames;
+    for (size_t i = 0; i < channels[0].size(); ++i) {
+        for (const std::vector<float>& channel : channels)
+            frames.push_back(channel[i]);
     }
-    const std::string path2 = ScratchPath("stereo.wav");
-    const std::string path3 = ScratchPath("three.wav");
-    ASSERT_TRUE(WriteSound(path2, kWav16, 44100, 2, stereo));
-    ASSERT_TRUE(WriteSound(path3, kWav16, 44100, 3, three));
-
-    FileSampleSource source;
-    ASSERT_EQ(source.Open(path2), 0);
-    EXPECT_EQ(source.FileChannels(), 2);
-    EXPECT_EQ(source.TotalLength(), 5000);
-    std::vector<float> got(frames);
-    ASSERT_EQ(source.Read(static_cast<int32_t>(frames), got.data()), 0);
-    for (size_t i = 0; i < frames; ++i)
-        ASSERT_EQ(got[i], (left[i] + right[i]) / 2) << i;
-
-    ASSERT_EQ(source.Open(path3), 0);
-    ASSERT_EQ(source.Read(static_cast<int32_t>(frames), got.data()), 0);
-    for (size_t i = 0; i < frames; ++i) {
-        const double mean = (static_cast<double>(left[i]) + right[i] + third[i]) / 3;
-        ASSERT_EQ(got[i], static_cast<float>(mean)) << i;
-    }
+    return frames;
 }
 
-TEST(FileSampleSource, EndOfFilePadsTheLastBlockOnceThenReportsTheEnd) {
-    const std::string path = ScratchPath("short.wav");
-    const std::vector<float> samples = Pcm16Ramp(2500, 13, 33000);
-    ASSERT_TRUE(WriteSound(path, kWav16, 44100, 1, samples));
-    FileSampleSource source;
-    ASSERT_EQ(source.Open(path), 0);
-    std::vector<float> buf(1024, 9.0f);
-    EXPECT_EQ(source.Read(1024, buf.data()), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), 0);
-    EXPECT_EQ(buf[451], samples[2499]);
-    for (size_t i = 452; i < 1024; ++i)
-        ASSERT_EQ(buf[i], 0.0f) << i;
-    std::fill(buf.begin(), buf.end(), 9.0f);
-    EXPECT_EQ(source.Read(1024, buf.data()), FileSampleSource::kEndOfFile);
-    EXPECT_EQ(buf[0], 0.0f);
-    EXPECT_EQ(source.Read(1024, buf.data()), FileSampleSource::kEndOfFile);
-
-    // A file of whole blocks ends with the block after its last.
-    const std::string whole = ScratchPath("whole.wav");
-    ASSERT_TRUE(WriteSound(whole, kWav16, 44100, 1, Pcm16Ramp(2048, 5)));
-    ASSERT_EQ(source.Open(whole), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), FileSampleSource::kEndOfFile);
-
-    // An empty file opens and ends at once.
-    const std::string empty = ScratchPath("empty.wav");
-    ASSERT_TRUE(WriteSound(empty, kWav16, 44100, 1, {}));
-    ASSERT_EQ(source.Open(empty), 0);
-    EXPECT_EQ(source.TotalLength(), 0);
-    EXPECT_EQ(source.Read(1024, buf.data()), FileSampleSource::kEndOfFile);
-
+TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
+    const std::vector<float> a = Pcm16Ramp(10007, 331, 12345);
+    const std::vector<float> b = Pcm16Ramp(10007, 1003, 40000);
+    const std::vector<float> third = Pcm16Ramp(10007, 7, 3);
+    std::vector<float> average(10007);
+    std::vector<float> average3(10007);
+    for (size_t i = 0; i < a.size(); ++i) {
+        average[i] = (a[i] + b[i]) / 2;
+        average3[i] = static_cast<float>((static_cast<double>(a[i]) + b[i] + third[i]) / 3);
+    }
+    const std::vector<float> whole(a.begin(), a.begin() + 2000);
+    const std::vector<float> loud{0.25f, -1.5f, 2.0f, 1e-7f};  // a float file, unclipped
+    const struct {
+        const char* name;
+        int format;
+        std::vector<float> frames;
+        int channels;
+        std::vector<float> mono;
+    } cases[] = {
+        {"mono.wav", kWav16, a, 1, a},
+        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, loud, 1, loud},
+        {"stereo.wav", kWav16, Interleaved({a, b}), 2, average},
+        {"three.wav", kWav16, Interleaved({a, b, third}), 3, average3},
+        {"mono.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, a, 1, a},
+        {"whole-blocks.wav", kWav16, whole, 1, whole},
+        {"empty.wav", kWav16, {}, 1, {}},
+    };
+    FileSampleSource source;  // each Open closes the file before
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = ScratchPath(c.name);
+        ASSERT_TRUE(WriteSound(path, c.format, 44100, c.channels, c.frames));
+        ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
+        EXPECT_EQ(source.sampleRate, 44100.0);
+        EXPECT_TRUE(source.open);
+        EXPECT_EQ(source.FileRate(), 44100);
+        EXPECT_EQ(source.FileChannels(), c.channels);
+        EXPECT_EQ(source.TotalLength(), static_cast<int64_t>(c.mono.size()));
+        // Blocks that straddle the decoder's own; the last one padded with
+        // zeros, and the read after it finds the end (and gives zeros).
+        std::vector<float> want = c.mono;
+        want.resize((want.size() + 999) / 1000 * 1000, 0.0f);
+        EXPECT_EQ(ReadAll(source, 1000), want);
+        float after[2] = {9, 9};
+        EXPECT_EQ(source.Read(2, after), FileSampleSource::kEndOfFile);
+        EXPECT_EQ(after[1], 0.0f);
+    }
     source.Close();
     EXPECT_FALSE(source.open);
     EXPECT_EQ(source.sampleRate, 0.0);
-    EXPECT_EQ(source.Read(16, buf.data()), FileSampleSource::kNotOpen);
+    float none[2];
+    EXPECT_EQ(source.Read(2, none), FileSampleSource::kNotOpen);
 }
 
-TEST(FileSampleSource, ResamplesToneKeepingFrequencyAndLength) {
-    for (const int rate : {48000, 22050, 8000, 96000}) {
-        SCOPED_TRACE(rate);
-        const std::string path = ScratchPath("tone" + std::to_string(rate) + ".wav");
-        const size_t frames = static_cast<size_t>(rate) * 3 + 17;
-        ASSERT_TRUE(WriteSound(path, kWav16, rate, 1, Tone(1000, rate, frames, 0.5)));
-
+TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
+    const struct {
+        const char* name;
+        int format, rate, channels;
+        int64_t lengthSlack;  // how far the decoder's length may be an estimate
+    } cases[] = {
+        {"48000.wav", kWav16, 48000, 1, 0},
+        {"22050.wav", kWav16, 22050, 1, 0},
+        {"8000.wav", kWav16, 8000, 1, 0},
+        {"96000.wav", kWav16, 96000, 1, 0},
+        {"48000.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 2, 1024},
+        {"32000.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 1, 4096},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t frames = static_cast<size_t>(c.rate) * 3 + 17;
+        const std::vector<float> tone = Tone(440, c.rate, frames, 0.5);
+        const std::string path = ScratchPath(c.name);
+        ASSERT_TRUE(WriteSound(path, c.format, c.rate, c.channels,
+                               c.channels == 1 ? tone : Interleaved({tone, tone})));
         FileSampleSource source;
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
         EXPECT_EQ(source.sampleRate, 44100.0);
-        EXPECT_EQ(source.FileRate(), rate);
-        const int64_t expected = std::llround(static_cast<double>(frames) * 44100.0 / rate);
-        EXPECT_EQ(source.TotalLength(), expected);
-
-        // The stream holds exactly TotalLength samples: one Read of that many
-        // succeeds, and the next one finds the end.
-        std::vector<float> got(static_cast<size_t>(expected));
-        ASSERT_EQ(source.Read(static_cast<int32_t>(expected), got.data()), 0);
-        float one = 0;
-        EXPECT_EQ(source.Read(1, &one), FileSampleSource::kEndOfFile);
-
-        // One second from the middle: 1000 periods at the written amplitude.
-        EXPECT_NEAR(UpwardCrossings(got, 44100, 88200), 1000, 1);
-        EXPECT_NEAR(Rms(got, 44100, 88200), 0.5 / std::sqrt(2.0), 0.005);
-        // The tone starts at the start: no delay from the resampler's filter.
-        EXPECT_NEAR(UpwardCrossings(got, 0, 44100), 1000, 2);
+        EXPECT_EQ(source.FileRate(), c.rate);
+        const int64_t length = std::llround(static_cast<double>(frames) * 44100 / c.rate);
+        EXPECT_NEAR(source.TotalLength(), length, c.lengthSlack);
+        const std::vector<float> got = ReadAll(source, 1);
+        ASSERT_NEAR(static_cast<int64_t>(got.size()), length, c.lengthSlack);
+        // 440 periods a second at the written loudness, from the first second
+        // (no delay from the resampler's filter) to the last.
+        for (size_t start : {size_t{0}, size_t{44100}, got.size() - 44100}) {
+            int crossings = 0;
+            double power = 0;
+            for (size_t i = start; i < start + 44100; ++i) {
+                crossings += i > start && got[i - 1] < 0 && got[i] >= 0;
+                power += static_cast<double>(got[i]) * got[i] / 44100;
+            }
+            EXPECT_NEAR(crossings, 440, start == 0 ? 2 : 1) << "from " << start;
+            EXPECT_NEAR(std::sqrt(power), 0.5 / std::sqrt(2.0), 0.01) << "from " << start;
+        }
     }
-}
-
-TEST(FileSampleSource, ReadsFlacExactlyAndOggVorbisAndMp3Closely) {
-    const std::vector<float> samples = Pcm16Ramp(30000, 211, 7);
-    const std::string flac = ScratchPath("ramp.flac");
-    ASSERT_TRUE(WriteSound(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, samples));
-    FileSampleSource source;
-    ASSERT_EQ(source.Open(flac), 0) << source.ErrorText();
-    EXPECT_EQ(source.TotalLength(), 30000);
-    std::vector<float> got(30000);
-    ASSERT_EQ(source.Read(30000, got.data()), 0);
-    EXPECT_EQ(got, samples);
-
-    const std::string ogg = ScratchPath("tone.ogg");
-    const size_t frames = 48000 * 2;
-    std::vector<float> stereo;
-    for (const float v : Tone(440, 48000, frames, 0.4))
-        stereo.insert(stereo.end(), {v, v});
-    ASSERT_TRUE(WriteSound(ogg, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 2, stereo));
-    ASSERT_EQ(source.Open(ogg), 0) << source.ErrorText();
-    EXPECT_EQ(source.FileRate(), 48000);
-    EXPECT_NEAR(static_cast<double>(source.TotalLength()), 88200, 1024);
-    const std::vector<float> all = ReadAll(source, 1024);
-    ASSERT_GE(all.size(), 88200u);
-    EXPECT_NEAR(UpwardCrossings(all, 22050, 66150), 440, 1);
-    EXPECT_NEAR(Rms(all, 22050, 66150), 0.4 / std::sqrt(2.0), 0.01);
-
-    // MP3 at 32 kHz: the decoder's frame count may be an estimate.
-    const std::string mp3 = ScratchPath("tone.mp3");
-    ASSERT_TRUE(WriteSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 1,
-                           Tone(440, 32000, 64000, 0.4)));
-    ASSERT_EQ(source.Open(mp3), 0) << source.ErrorText();
-    EXPECT_EQ(source.FileRate(), 32000);
-    EXPECT_NEAR(static_cast<double>(source.TotalLength()), 88200, 4096);
-    const std::vector<float> decoded = ReadAll(source, 1024);
-    ASSERT_GE(decoded.size(), 80000u);
-    EXPECT_NEAR(UpwardCrossings(decoded, 22050, 66150), 440, 1);
-    EXPECT_NEAR(Rms(decoded, 22050, 66150), 0.4 / std::sqrt(2.0), 0.01);
 }
 
 TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
-    FileSampleSource source;
-    EXPECT_EQ(source.Open(ScratchPath("missing.wav")), FileSampleSource::kUnreadable);
-    EXPECT_NE(source.ErrorText().find("missing.wav"), std::string::npos) << source.ErrorText();
-
-    const std::string garbage = ScratchPath("garbage.wav");
-    {
-        FILE* f = std::fopen(garbage.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        unsigned state = 12345;
-        for (int i = 0; i < 5000; ++i) {
-            state = state * 1103515245u + 12345u;
-            std::fputc(static_cast<int>(state >> 24), f);
-        }
-        std::fclose(f);
-    }
-    const std::string truncatedHeader = ScratchPath("truncated.wav");
-    {
-        FILE* f = std::fopen(truncatedHeader.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("RIFF\x24\x00\x00\x00WAVEfmt ", f);
-        std::fclose(f);
-    }
-    const std::string emptyFile = ScratchPath("zero-bytes.wav");
-    std::fclose(std::fopen(emptyFile.c_str(), "wb"));
-    for (const std::string& path :
-         {garbage, truncatedHeader, emptyFile, std::string(HARKBOX_SOURCE_DIR) + "/CMakeLists.txt",
-          std::string(HARKBOX_SOURCE_DIR)}) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(source.Open(path), FileSampleSource::kUnreadable);
-        EXPECT_FALSE(source.ErrorText().empty());
-        EXPECT_FALSE(source.open);
-        EXPECT_EQ(source.sampleRate, 0.0);
+    std::ofstream(ScratchPath("garbage.wav")) << std::string(5000, '\x9c') << "noise";
+    std::ofstream(ScratchPath("truncated.wav")) << "RIFF\x24" << std::string(3, '\0') << "WAVEfmt ";
+    std::ofstream(ScratchPath("zero-bytes.wav")).close();
+    for (int rate : {999, 1000, 768000, 768001})
+        ASSERT_TRUE(WriteSound(ScratchPath(std::to_string(rate) + ".wav"), kWav16, rate, 1,
+                               Pcm16Ramp(100, 1)));
+    const std::string folder =
+        std::filesystem::path(ScratchPath("missing.wav")).parent_path().string() + "/";
+    const struct {
+        std::string path;
+        int result;
+        const char* inError;
+    } cases[] = {
+        {folder + "missing.wav", FileSampleSource::kUnreadable, "missing.wav"},
+        {folder + "garbage.wav", FileSampleSource::kUnreadable, "garbage.wav"},
+        {folder + "truncated.wav", FileSampleSource::kUnreadable, "truncated.wav"},
+        {folder + "zero-bytes.wav", FileSampleSource::kUnreadable, "zero-bytes.wav"},
+        {HARKBOX_SOURCE_DIR "/CMakeLists.txt", FileSampleSource::kUnreadable, "CMakeLists.txt"},
+        {HARKBOX_SOURCE_DIR, FileSampleSource::kUnreadable, HARKBOX_SOURCE_DIR},
+        {folder + "999.wav", FileSampleSource::kBadFormat, "999 Hz"},
+        {folder + "768001.wav", FileSampleSource::kBadFormat, "768001 Hz"},
+        {folder + "1000.wav", 0, nullptr},
+        {folder + "768000.wav", 0, nullptr},
+    };
+    // No file stays open behind a refusal.
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = openFiles();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        FileSampleSource source;
+        EXPECT_EQ(source.Open(c.path), c.result);
+        EXPECT_EQ(source.ErrorText().find(c.inError ? c.inError : "\n") != std::string::npos,
+                  c.inError != nullptr)
+            << source.ErrorText();
+        EXPECT_EQ(source.open, c.result == 0);
+        EXPECT_EQ(source.sampleRate, c.result == 0 ? 44100.0 : 0.0);
         float out[8];
-        EXPECT_EQ(source.Read(8, out), FileSampleSource::kNotOpen);
+        EXPECT_EQ(source.Read(8, out), c.result == 0 ? 0 : FileSampleSource::kNotOpen);
+        EXPECT_EQ(openFiles(), before + (c.result == 0));
     }
-
-    // A rate the analysis could never use, refused with its own code.
-    const std::string slow = ScratchPath("slow.wav");
-    ASSERT_TRUE(WriteSound(slow, kWav16, 500, 1, Pcm16Ramp(100, 1)));
-    EXPECT_EQ(source.Open(slow), FileSampleSource::kBadFormat);
-    EXPECT_NE(source.ErrorText().find("500 Hz"), std::string::npos) << source.ErrorText();
-
-    // A good file after the failures opens normally.
-    const std::string good = ScratchPath("good.wav");
-    ASSERT_TRUE(WriteSound(good, kWav16, 44100, 1, Pcm16Ramp(10, 1)));
-    EXPECT_EQ(source.Open(good), 0);
-    EXPECT_TRUE(source.ErrorText().empty());
+    // Every failure has a code of its own.
+    EXPECT_EQ((std::set<int>{0, FileSampleSource::kEndOfFile, FileSampleSource::kNotOpen,
+                             FileSampleSource::kUnreadable, FileSampleSource::kBadFormat,
+                             FileSampleSource::kResamplerError, FileSampleSource::kDecodeError}
+                   .size()),
+              7u);
 }
 
 TEST(FileSampleSource, RealTimePacingDeliversTheSameSamples) {
     const std::string path = ScratchPath("paced.wav");
-    const std::vector<float> samples = Pcm16Ramp(2205, 77);
-    ASSERT_TRUE(WriteSound(path, kWav16, 22050, 1, samples));
+    ASSERT_TRUE(WriteSound(path, kWav16, 22050, 1, Pcm16Ramp(2205, 77)));
     FileSampleSource plain;
     FileSampleSource paced;
     paced.SetRealTime(true);

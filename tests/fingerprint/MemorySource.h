@@ -9,8 +9,8 @@
 
 namespace quil {
 
-// A sample source over samples held in memory. A read past the end fails;
-// after `closeAfterReads` successful reads the open flag is cleared.
+// Samples held in memory. A read past the end fails; after `closeAfterReads`
+// successful reads the open flag is cleared.
 class MemorySource : public SampleSource {
   public:
     explicit MemorySource(std::vector<float> samples, double rate = 44100.0)
@@ -25,13 +25,10 @@ class MemorySource : public SampleSource {
             return 1;
         std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), count, out);
         position_ += static_cast<size_t>(count);
-        ++reads;
-        if (closeAfterReads >= 0 && reads >= closeAfterReads)
+        if (++reads == closeAfterReads)
             open = false;
         return 0;
     }
-
-    int64_t TotalLength() const override { return static_cast<int64_t>(samples_.size()); }
 
     int32_t readCalls = 0;
     int32_t reads = 0;

@@ -1,0 +1,212 @@
+// The nearest codewords: the plain search against a full sort, the fast
+// search against the plain one, the segment's rows against their books, and
+// the embedded books against their file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestSignals.h"
+#include "fingerprint/Codebooks.h"
+#include "fingerprint/NearestCodeword.h"
+#include "fingerprint/Quantiser.h"
+
+namespace quil {
+namespace {
+
+constexpr double kMax = std::numeric_limits<double>::max();
+
+// The m nearest of the 256 codewords by a full sort of (squared distance in
+// double, component by component; codeword): ties go to the lower codeword,
+// distances not below the largest double are left out, and the places past
+// the end hold code 0 at the largest double.
+std::vector<std::pair<double, int32_t>> PlainNearest(const float* vector, const float* book,
+                                                     int32_t m) {
+    std::vector<std::pair<double, int32_t>> all;
+    for (int32_t c = 0; c < 256; ++c) {
+        double distance = 0;
+        for (int32_t i = 0; i < 64; ++i) {
+            double difference = static_cast<double>(vector[i]) - book[c * 64 + i];
+            distance += difference * difference;
+        }
+        if (distance < kMax)
+            all.emplace_back(distance, c);
+    }
+    std::sort(all.begin(), all.end());
+    all.resize(static_cast<size_t>(m), {kMax, 0});
+    return all;
+}
+
+// Zero-mean rows like a segment's, of lengths spread evenly in logarithm
+// over 0.05 to 5.
+std::vector<float> RandomRows(int32_t count, uint64_t seed) {
+    test::Noise noise(seed);
+    std::vector<float> rows;
+    for (int32_t r = 0; r < count; ++r) {
+        float row[64];
+        double mean = 0;
+        double length = 0;
+        for (float& value : row)
+            mean += (value = noise.Next(1.0f)) / 64.0;
+        for (float& value : row) {
+            value = static_cast<float>(value - mean);
+            length += static_cast<double>(value) * value;
+        }
+        const double scale =
+            0.05 * std::pow(100.0, (noise.Next(1.0f) + 1.0) / 2) / std::sqrt(length);
+        for (float value : row)
+            rows.push_back(static_cast<float>(value * scale));
+    }
+    return rows;
+}
+
+struct Case {
+    std::string name;
+    std::vector<float> book;     // 256 x 64
+    std::vector<float> vectors;  // 64 each
+};
+
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    test::Noise noise(3);
+    for (int32_t b = 0; b < 2; ++b) {
+        const std::vector<float> book(Codebook(b), Codebook(b) + 256 * 64);
+        cases.push_back({"random rows, book " + std::to_string(b), book, RandomRows(3000, 10 + b)});
+        // Each codeword (distance 0), and points on the segment to its
+        // nearest neighbour at and around the middle, where the two
+        // distances differ in the last places or not at all.
+        cases.push_back({"codewords and halfway points, book " + std::to_string(b), book, book});
+        for (int32_t c = 0; c < 256; ++c) {
+            const float* word = &book[c * 64];
+            const float* other = &book[PlainNearest(word, book.data(), 2)[1].second * 64];
+            for (double t : {0.5, 0.5 + 1e-7, 0.5 - 1e-7, 0.5 + 1e-5, 0.5 + 1e-3}) {
+                for (int32_t i = 0; i < 64; ++i)
+                    cases.back().vectors.push_back(
+                        static_cast<float>(word[i] + t * (other[i] - word[i])) +
+                        (t == 0.5 ? 0.0f : noise.Next(1e-7f)));
+            }
+        }
+    }
+    // Constant codewords c mod 8 - 4, constant vectors on and between them:
+    // exact ties.
+    cases.push_back({"constant words", {}, {}});
+    for (int32_t c = 0; c < 256; ++c)
+        cases.back().book.insert(cases.back().book.end(), 64, static_cast<float>(c % 8) - 4.0f);
+    for (float value : {-4.5f, -3.5f, -0.5f, 0.0f, 0.5f, 2.5f, 3.5f})
+        cases.back().vectors.insert(cases.back().vectors.end(), 64, value);
+    // One unusual component, or all of them.
+    cases.push_back({"unusual vectors", cases[0].book, {}});
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float value : {0.0f, 1e-30f, 1e-45f, 1e12f, 1e30f, -3e38f, inf, -inf, NAN}) {
+        std::vector<float> row = RandomRows(1, 7);
+        row[3] = value;
+        row.insert(row.end(), 64, value);
+        cases.back().vectors.insert(cases.back().vectors.end(), row.begin(), row.end());
+    }
+    // A book with one very long codeword, and one not finite.
+    cases.push_back({"a long codeword", cases[2].book, RandomRows(200, 8)});
+    cases.back().book[40 * 64 + 5] = 1e20f;
+    cases.push_back(cases.back());
+    cases.back().name = "a codeword not finite";
+    cases.back().book[40 * 64 + 5] = NAN;
+    return cases;
+}
+
+TEST(Codewords, EverySearchAsThePlainOne) {
+    // The m nearest with m = 1, 4 and 300 in turn; the nearest alone, one
+    // vector at a time and in batches, on every path.
+    const int32_t candidates[] = {1, 4, 300};
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const int32_t count = static_cast<int32_t>(c.vectors.size() / 64);
+        std::vector<uint8_t> nearest(count);
+        for (int32_t v = 0; v < count; ++v) {
+            const float* vector = &c.vectors[v * 64];
+            const int32_t m = candidates[v % 3];
+            std::vector<uint8_t> codes(m);
+            std::vector<double> distances(m);
+            FindNearestCodewords(vector, c.book.data(), m, codes.data(), distances.data());
+            const auto want = PlainNearest(vector, c.book.data(), m);
+            for (int32_t j = 0; j < m; ++j) {
+                ASSERT_EQ(codes[j], want[j].second)
+                    << "vector " << v << ", m " << m << ", place " << j;
+                ASSERT_EQ(distances[j], want[j].first)
+                    << "vector " << v << ", m " << m << ", place " << j;
+            }
+            nearest[v] = codes[0];
+        }
+        for (auto instructions : {VectorInstructions::kBest, VectorInstructions::kBaseline}) {
+            SCOPED_TRACE(instructions == VectorInstructions::kBest ? "best" : "baseline");
+            const NearestCodeword search(c.book.data(), instructions);
+            std::vector<uint8_t> batch(count);
+            search.NearestBatch(c.vectors.data(), count, batch.data());
+            EXPECT_EQ(batch, nearest);
+            for (int32_t v = 0; v < count; ++v)
+                ASSERT_EQ(search.Nearest(&c.vectors[v * 64]), nearest[v]) << "vector " << v;
+        }
+    }
+}
+
+TEST(Quantiser, SegmentRowZeroAgainstBookZeroTheOthersAgainstBookOne) {
+    test::Noise noise(11);
+    float rows[4][64];
+    for (float& value : rows[0])
+        value = noise.Next(0.8f);
+    for (int32_t r = 1; r < 4; ++r)
+        std::copy_n(RandomRows(1, r).begin(), 64, rows[r]);
+    constexpr int32_t m = 5;
+    std::vector<float> swapped(Codebook(1), Codebook(1) + 256 * 64);
+    swapped.insert(swapped.end(), Codebook(0), Codebook(0) + 256 * 64);
+    for (const float* table : {CodebookTable(), static_cast<const float*>(swapped.data())}) {
+        uint8_t codes[4 * m];
+        double distances[4 * m];
+        if (table == CodebookTable())
+            QuantiseSegment(rows, m, codes, distances);
+        else
+            QuantiseSegment(table, rows, m, codes, distances);
+        for (int32_t r = 0; r < 4; ++r) {
+            const auto want = PlainNearest(rows[r], table + (r == 0 ? 0 : 256 * 64), m);
+            for (int32_t j = 0; j < m; ++j) {
+                EXPECT_EQ(codes[r * m + j], want[j].second) << r << " " << j;
+                EXPECT_EQ(distances[r * m + j], want[j].first) << r << " " << j;
+            }
+        }
+    }
+    // No candidates: nothing is written.
+    uint8_t code = 9;
+    double distance = 3;
+    QuantiseSegment(rows, 0, &code, &distance);
+    FindNearestCodewords(rows[0], Codebook(0), -4, &code, &distance);
+    EXPECT_EQ(code, 9);
+    EXPECT_EQ(distance, 3);
+}
+
+TEST(Codebooks, TheEmbeddedTableIsTheDataFile) {
+    std::ifstream file(HARKBOX_SOURCE_DIR "/data/codebooks.bin", std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_EQ(bytes.size(), 2u * 256 * 64 * 4);
+    EXPECT_EQ(EmbeddedCodebookBytes(), 2 * 256 * 64 * 4);
+    EXPECT_EQ(std::memcmp(CodebookTable(), bytes.data(), bytes.size()), 0);  // a little-endian host
+    EXPECT_EQ(Codebook(0), CodebookTable());
+    EXPECT_EQ(Codebook(1), CodebookTable() + 256 * 64);
+    EXPECT_EQ(Codebook(-1), nullptr);
+    EXPECT_EQ(Codebook(2), nullptr);
+    // Finite and zero-mean, like the rows quantised against them.
+    for (int32_t c = 0; c < 2 * 256; ++c) {
+        double sum = 0;
+        for (int32_t i = 0; i < 64; ++i)
+            sum += CodebookTable()[c * 64 + i];
+        EXPECT_LT(std::abs(sum), 2e-5) << "codeword " << c % 256 << " of book " << c / 256;
+    }
+}
+
+}  // namespace
+}  // namespace quil
