@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/FontFiles.h"
+#include "tests/Environment.h"
 #include "tests/gfx/TestFontBuilder.h"
 
 // fontconfig loses a few hundred bytes once, while it parses its
@@ -29,16 +30,16 @@ class SystemRootScope {
         if (const char* old = std::getenv("SYSTEMROOT"))
             saved_ = old;
         if (value) {
-            setenv("SYSTEMROOT", value, 1);
+            test::SetEnvironment("SYSTEMROOT", value);
         } else {
-            unsetenv("SYSTEMROOT");
+            test::ClearEnvironment("SYSTEMROOT");
         }
     }
     ~SystemRootScope() {
         if (saved_) {
-            setenv("SYSTEMROOT", saved_->c_str(), 1);
+            test::SetEnvironment("SYSTEMROOT", *saved_);
         } else {
-            unsetenv("SYSTEMROOT");
+            test::ClearEnvironment("SYSTEMROOT");
         }
     }
 
@@ -68,7 +69,7 @@ TEST(SystemFontsTest, SystemRootFolder) {
                                 test::TestFontBuilder::Basic().Build()));
     ASSERT_TRUE(test::WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
     {
-        SystemRootScope scope(root.c_str());
+        SystemRootScope scope(root.string().c_str());
         EXPECT_EQ(FindFontFile("Test"), root.string() + "/Fonts/Test.ttf");
         EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
 
