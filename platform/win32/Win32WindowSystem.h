@@ -1,0 +1,58 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <windows.h>
+
+#include "platform/ProcessStarter.h"
+#include "platform/WindowSystem.h"
+
+namespace quil {
+
+// The Win32 windowing system: windows of the class "quil::WindowEvents"
+// (Win32NativeWindow), the settings dialog, monitor work areas, and the
+// message loop of the thread that opened it, which also translates the
+// keyboard accelerators of the program's resource 109 (when it has one).
+// Posted tasks and the quit request travel through a hidden message-only
+// window, so that they are delivered during the modal loops of menus and of
+// sizing and moving too.
+class Win32WindowSystem final : public WindowSystem {
+  public:
+    // Null when the helper window cannot be made.
+    static std::unique_ptr<Win32WindowSystem> Open();
+    ~Win32WindowSystem() override;
+
+    std::unique_ptr<NativeWindow> CreateNativeWindow(const Rect& rect, uint32_t flags,
+                                                     NativeWindowListener& listener,
+                                                     int& error) override;
+    std::unique_ptr<SettingsDialogWindow> CreateSettingsDialog(const SettingsDialogLayout& layout,
+                                                               SettingsDialogListener& listener,
+                                                               int& error) override;
+    // MonitorFromRect's nearest monitor.
+    Rect WorkAreaFor(const Rect& rect) override;
+    // Layered windows exist on every system this program runs on.
+    bool LayeredAvailable() override { return true; }
+    int RunMainLoop() override;
+    void PostQuit(int exitCode) override;
+    void Post(std::function<void()> task) override;
+    // The browser registered for "http" (BrowserLaunch), else explorer.
+    bool OpenUrl(const std::string& url) override;
+
+  private:
+    Win32WindowSystem() = default;
+    static LRESULT CALLBACK HelperProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    void RunTasks();
+
+    HWND helper_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    std::unique_ptr<ProcessStarter> processes_;
+    std::mutex mutex_;  // guards the queue
+    std::deque<std::function<void()>> tasks_;
+};
+
+}  // namespace quil
