@@ -84,9 +84,17 @@ int Application::Start(WindowSystem& system) {
     width_ = width;
 
     system_ = &system;
-    const Rect rect{x, y, static_cast<int32_t>(int64_t{x} + width),
-                    static_cast<int32_t>(int64_t{y} + height_)};
-    const int created = Create(system, rect, kCreationFlags);
+    // The work-area clamp of creation brings any stored corner on screen.
+    // Should the window still not come up where the stored values put it,
+    // it opens at the defaults: a start must not fail for good on what the
+    // last one stored.
+    int created = Create(system, Rect::Sized(x, y, width, height_), kCreationFlags);
+    const bool stored = x != kDefaultX || y != kDefaultY || width != kDefaultWidth;
+    if (created != 0 && stored) {
+        width = kDefaultWidth;
+        width_ = width;
+        created = Create(system, Rect::Sized(kDefaultX, kDefaultY, width, height_), kCreationFlags);
+    }
     if (created != 0) {
         std::fprintf(stderr, "Harkbox: cannot create the main window (error %d)\n", created);
         return created;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,7 @@
 #include "gfx/Mask.h"
 #include "gfx/Skin.h"
 #include "gfx/SkinArtwork.h"
+#include "net/HostResolver.h"
 #include "net/QueryClient.h"
 #include "net/WebHost.h"
 #include "platform/ProcessStarter.h"
@@ -73,10 +76,16 @@ class Application : public Window {
         std::string webHost = kWebHost;
         int webPort = kWebPort;  // 0 means 80
         uint16_t serverPort = QueryClient::kServerPort;
-        // Bounds resolving the web host, the whole fetch of the server's
-        // host name, and resolving that name, each.
+        // Bounds the whole lookup: resolving the web host, fetching the
+        // server's host name from it and resolving that name; 0 for none.
         int lookupTimeoutSeconds = kHostLookupTimeoutSeconds;
         int32_t handshakeAttemptMs = QueryClient::kAttemptTimeoutMs;
+        // Resolves a host name as ResolveHost does, within `timeout` (0:
+        // no limit) and until `stop`; empty means ResolveHost. Tests give
+        // scripted resolvers.
+        using Resolver = std::function<std::optional<HostEntry>(
+            const std::string& name, std::chrono::milliseconds timeout, const StopToken& stop)>;
+        Resolver resolve;
     };
 
     // Builds the members only: no window, no thread. `programPath` is the

@@ -1,6 +1,8 @@
 // The identification run: from a click on the find button through the
 // server's host name, the handshake and the streamed fingerprint to the
 // outcome on the status lines.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -100,18 +102,38 @@ void Application::RunBody(StopToken& token) {
     if (token.IsStopRequested())
         return;
 
+    // One bound for the whole lookup: every step gets what is left of it,
+    // so that a slow resolver or web host cannot hold the run (and the
+    // shutdown that waits for it) for more than the bound altogether.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(service.lookupTimeoutSeconds);
+    const auto left = [&] {
+        if (service.lookupTimeoutSeconds <= 0)
+            return std::chrono::milliseconds(0);
+        return std::max(
+            std::chrono::milliseconds(1),
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+    };
+    const auto resolve = [&](const std::string& name) {
+        return service.resolve ? service.resolve(name, left(), token)
+                               : ResolveHost(name, nullptr, left(), &token);
+    };
+
     uint8_t storage[kHostBodyCapacity + 1] = {};
     HttpBodyBuffer body{0, storage, kHostBodyCapacity};
     int status = 0;
-    const int fetched = HttpFetch(nullptr, service.webHost, service.webPort, kGetMethod, kHostPath,
-                                  nullptr, &status, body, service.lookupTimeoutSeconds, &token);
+    int fetched = -1;
+    if (const std::optional<HostEntry> web = resolve(service.webHost)) {
+        fetched = HttpFetch(&*web, service.webHost, service.webPort, kGetMethod, kHostPath, nullptr,
+                            &status, body, left(), &token);
+    }
     // The body as a text, up to its first zero byte and untrimmed: a line
     // break after the name is part of the name and fails to resolve.
     const std::string serverName(reinterpret_cast<const char*>(storage));
     std::optional<HostEntry> server;
     bool unresolved = false;
     if (fetched == 0 && status == 200) {
-        server = ResolveHost(serverName, nullptr, service.lookupTimeoutSeconds, &token);
+        server = resolve(serverName);
         unresolved = !server;
     }
     if (token.IsStopRequested())

@@ -30,6 +30,9 @@ class TrueTypeFont : public Font {
     // level) one LoadOutline may decode; bounds the work of a font whose
     // composites fan out.
     static constexpr int kMaxGlyphRecords = 4096;
+    // Points one outline may gather over all its components: records alone
+    // would let composites fan out to millions of points.
+    static constexpr size_t kMaxOutlinePoints = 10 * kMaxPoints;
 
     TrueTypeFont() = default;
     ~TrueTypeFont() override = default;
@@ -70,11 +73,17 @@ class TrueTypeFont : public Font {
     int Parse();
     bool ParseCmap();
     void Reset();
+    // What one LoadOutline may still decode.
+    struct Budget {
+        int records = kMaxGlyphRecords;
+        size_t points = kMaxOutlinePoints;
+    };
     // Decodes one glyph record into `path`; false on any failure (then
     // `path` may hold a partial outline that the caller discards).
-    bool DecodeGlyph(uint32_t glyph, Path& path, int depth, int& budget) const;
-    bool DecodeSimple(const ByteReader& glyph, int16_t contourCount, Path& path) const;
-    bool DecodeComposite(const ByteReader& glyph, Path& path, int depth, int& budget) const;
+    bool DecodeGlyph(uint32_t glyph, Path& path, int depth, Budget& budget) const;
+    bool DecodeSimple(const ByteReader& glyph, int16_t contourCount, Path& path,
+                      Budget& budget) const;
+    bool DecodeComposite(const ByteReader& glyph, Path& path, int depth, Budget& budget) const;
     bool GlyphRange(uint32_t glyph, size_t& start, size_t& end) const;
 
     bool loaded_ = false;

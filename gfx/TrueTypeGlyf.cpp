@@ -82,7 +82,7 @@ int TrueTypeFont::LoadOutline(uint32_t glyph, Path& path, float& scale) const {
     // Decoded apart so that a glyph failing halfway leaves the caller's path
     // as it was.
     Path outline;
-    int budget = kMaxGlyphRecords;
+    Budget budget;
     if (!DecodeGlyph(glyph, outline, 0, budget))
         return -1;
     path.Append(outline);
@@ -90,8 +90,8 @@ int TrueTypeFont::LoadOutline(uint32_t glyph, Path& path, float& scale) const {
     return 0;
 }
 
-bool TrueTypeFont::DecodeGlyph(uint32_t glyph, Path& path, int depth, int& budget) const {
-    if (depth > kMaxCompositeDepth || --budget < 0)
+bool TrueTypeFont::DecodeGlyph(uint32_t glyph, Path& path, int depth, Budget& budget) const {
+    if (depth > kMaxCompositeDepth || --budget.records < 0)
         return false;
     size_t start = 0;
     size_t end = 0;
@@ -107,13 +107,14 @@ bool TrueTypeFont::DecodeGlyph(uint32_t glyph, Path& path, int depth, int& budge
     if (!record.ReadI16BE(0, contourCount))
         return false;
     if (contourCount >= 0)
-        return DecodeSimple(record, contourCount, path);
+        return DecodeSimple(record, contourCount, path, budget);
     if (contourCount == -1)
         return DecodeComposite(record, path, depth, budget);
     return false;
 }
 
-bool TrueTypeFont::DecodeSimple(const ByteReader& record, int16_t contourCount, Path& path) const {
+bool TrueTypeFont::DecodeSimple(const ByteReader& record, int16_t contourCount, Path& path,
+                                Budget& budget) const {
     if (contourCount == 0)
         return true;
     // Every contour holds at least one point, so more contours than points
@@ -129,8 +130,9 @@ bool TrueTypeFont::DecodeSimple(const ByteReader& record, int16_t contourCount, 
             return false;
     }
     const size_t pointCount = size_t{ends[contourCount - 1]} + 1;
-    if (pointCount > kMaxPoints)
+    if (pointCount > kMaxPoints || pointCount > budget.points)
         return false;
+    budget.points -= pointCount;
     cursor.Skip(cursor.U16BE());  // hinting instructions
     if (!cursor.ok())
         return false;
@@ -203,7 +205,7 @@ bool TrueTypeFont::DecodeSimple(const ByteReader& record, int16_t contourCount, 
 }
 
 bool TrueTypeFont::DecodeComposite(const ByteReader& record, Path& path, int depth,
-                                   int& budget) const {
+                                   Budget& budget) const {
     ByteCursor cursor(record, kGlyphHeaderSize);
     uint16_t flags = 0;
     do {

@@ -11,15 +11,23 @@ namespace quil {
 
 std::optional<HostEntry> ResolveHost(const std::string& text, int* error, int timeoutSeconds,
                                      const StopToken* stop) {
+    // Seconds as milliseconds, within the socket seam's range.
+    return ResolveHost(
+        text, error,
+        std::chrono::milliseconds(std::clamp(timeoutSeconds, 0, INT32_MAX / 1000) * int64_t{1000}),
+        stop);
+}
+
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error,
+                                     std::chrono::milliseconds timeoutMs, const StopToken* stop) {
     HostEntry entry;
     uint32_t address = 0;
     if (ParseDottedAddress(text, address)) {
         entry.addresses.push_back(address);
         return entry;
     }
-    // Seconds as the socket seam's milliseconds, within its range.
     const int32_t timeout =
-        static_cast<int32_t>(std::clamp(timeoutSeconds, 0, INT32_MAX / 1000)) * 1000;
+        static_cast<int32_t>(std::clamp<int64_t>(timeoutMs.count(), 0, INT32_MAX));
     int failure = LookupHostAddresses(text, entry.addresses, timeout, stop);
     if (failure == 0 && !entry.addresses.empty())
         return entry;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,9 @@ struct HostEntry {
 // `stop` (not owned, may be null) is raised (ECANCELED).
 std::optional<HostEntry> ResolveHost(const std::string& text, int* error = nullptr,
                                      int timeoutSeconds = 0, const StopToken* stop = nullptr);
+// The same with the bound in milliseconds (0 or less: none).
+std::optional<HostEntry> ResolveHost(const std::string& text, int* error,
+                                     std::chrono::milliseconds timeout, const StopToken* stop);
 
 // Writes "<text>: socket (hostnames) error #<last socket error>" and a line
 // break to the standard error stream.

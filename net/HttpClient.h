@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,8 +42,8 @@ inline constexpr size_t kHttpHeadBufferSize = 4096;
 // The request is formatted into `request` (`requestSize` bytes); one that
 // does not fit is refused before anything is opened (EMSGSIZE), as are a
 // method outside the table or a port outside 0..65535 (EINVAL).
-// With `timeoutSeconds` above 0, resolving, connecting, sending and each
-// receive give up after that many seconds (0: no limit). Resolving and
+// With `timeoutSeconds` above 0, resolving, connecting and sending together
+// give up after that many seconds (0: no limit). Resolving and
 // connecting also end soon after `stop` (not owned, may be null) is raised,
 // with ECANCELED.
 // Answers 0 or a socket error number; the socket is left in `socket` (also
@@ -57,8 +58,8 @@ int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port
 // buffer and carry a status line and the empty line that ends it; the body
 // after it is appended to `body`, cut to its capacity (further bytes are
 // read and dropped). `status` (or null) receives the status code, which is
-// reported, not judged. With `timeoutSeconds` above 0 the whole response
-// must arrive within that many seconds of the call (a time-out error
+// reported, not judged. With `timeoutSeconds` above 0 the whole fetch, name
+// lookup included, must end within that many seconds of the call (a time-out error
 // otherwise, ETIMEDOUT or EAGAIN), so a peer that stalls or never closes
 // cannot hold the caller. A raised `stop` (not owned, may be null) ends the
 // fetch within about a tenth of a second with ECANCELED, wherever it waits.
@@ -67,5 +68,11 @@ int HttpSendRequest(const HostEntry* host, const std::string& hostName, int port
 int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int method,
               const std::string& path, const char* extraHeaders, int* status, HttpBodyBuffer& body,
               int timeoutSeconds, const StopToken* stop = nullptr);
+// The same with the bound in milliseconds (0 or less: none). The bound
+// holds for the whole fetch: resolving the host name, connecting, sending
+// and receiving each get only what is left of it.
+int HttpFetch(const HostEntry* host, const std::string& hostName, int port, int method,
+              const std::string& path, const char* extraHeaders, int* status, HttpBodyBuffer& body,
+              std::chrono::milliseconds timeout, const StopToken* stop = nullptr);
 
 }  // namespace quil

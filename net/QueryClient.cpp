@@ -56,65 +56,76 @@ int QueryClient::RunPhase(Phase phase) {
         if (sent != 0)
             return sent;
 
-        SocketAddress from;
-        int64_t received = 0;
-        int error = 0;
-        if (const int waited = Receive(capacity, from, received, error); waited != 0)
-            return waited;
-        if (received < 0) {
-            if (IsTimeoutError(error))
+        // An attempt ends on its time-out or on a reply it takes; datagrams
+        // it ignores (strangers', damaged ones) do not use it up, or anyone
+        // could end the handshake with a burst of junk.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(attemptTimeoutMs_);
+        bool nextAttempt = false;
+        while (!nextAttempt) {
+            SocketAddress from;
+            int64_t received = 0;
+            int error = 0;
+            if (const int waited = Receive(capacity, deadline, from, received, error); waited != 0)
+                return waited;
+            if (received < 0) {
+                if (IsTimeoutError(error))
+                    break;
+                // Somebody else's oversized datagram must not end the handshake.
+                if (error == DatagramTooLongError() && !(from == server_))
+                    continue;
+                return kNetworkError;
+            }
+            const ByteReader datagram(receiveBuffer_.data(), static_cast<size_t>(received));
+            if (!(from == server_) || !HandshakePackets::HasMagic(datagram))
                 continue;
-            // Somebody else's oversized datagram must not end the handshake.
-            if (error == DatagramTooLongError() && !(from == server_))
-                continue;
-            return kNetworkError;
-        }
-        const ByteReader datagram(receiveBuffer_.data(), static_cast<size_t>(received));
-        if (!(from == server_) || !HandshakePackets::HasMagic(datagram))
-            continue;
 
-        if (offerPhase) {
-            switch (HandshakePackets::ClassifyOfferPhase(datagram)) {
-                case HandshakeReply::kOffer:
-                    header_ = HandshakePackets::HeaderOf(datagram, header_);
+            if (offerPhase) {
+                switch (HandshakePackets::ClassifyOfferPhase(datagram)) {
+                    case HandshakeReply::kOffer:
+                        header_ = HandshakePackets::HeaderOf(datagram, header_);
+                        return 0;
+                    case HandshakeReply::kTooOld:
+                        return kTooOld;
+                    case HandshakeReply::kRefused:
+                        return kRefused;
+                    default:
+                        continue;
+                }
+            }
+
+            // The next confirm repeats the server's latest header; only the
+            // server's own whole headers count, so no stranger can plant a
+            // token. A header taken ends the attempt, so that the confirm
+            // carrying it goes out at once.
+            if (datagram.size() >= kPacketHeaderSize) {
+                header_ = HandshakePackets::HeaderOf(datagram, header_);
+                nextAttempt = true;
+            }
+            switch (HandshakePackets::ClassifyConfirmPhase(datagram)) {
+                case HandshakeReply::kAccept: {
+                    // A code packet carries at most 133 candidates per row; a
+                    // server asking for more gets that many, and byte 12 of
+                    // every code packet tells it so.
+                    const int32_t requested = HandshakePackets::RequestedCandidates(datagram);
+                    candidates_ = std::clamp(requested, 1, kMaxPacketCandidates);
+                    connected_ = true;
                     return 0;
-                case HandshakeReply::kTooOld:
-                    return kTooOld;
+                }
                 case HandshakeReply::kRefused:
                     return kRefused;
                 default:
-                    continue;
+                    break;
             }
-        }
-
-        // The next confirm repeats the server's latest header; only the
-        // server's own whole headers count, so no stranger can plant a token.
-        if (datagram.size() >= kPacketHeaderSize)
-            header_ = HandshakePackets::HeaderOf(datagram, header_);
-        switch (HandshakePackets::ClassifyConfirmPhase(datagram)) {
-            case HandshakeReply::kAccept: {
-                // A code packet carries at most 133 candidates per row; a
-                // server asking for more gets that many, and byte 12 of
-                // every code packet tells it so.
-                const int32_t requested = HandshakePackets::RequestedCandidates(datagram);
-                candidates_ = std::clamp(requested, 1, kMaxPacketCandidates);
-                connected_ = true;
-                return 0;
-            }
-            case HandshakeReply::kRefused:
-                return kRefused;
-            default:
-                continue;
         }
     }
     return kNoDecision;
 }
 
-int QueryClient::Receive(size_t capacity, SocketAddress& from, int64_t& received, int& error) {
+int QueryClient::Receive(size_t capacity, std::chrono::steady_clock::time_point deadline,
+                         SocketAddress& from, int64_t& received, int& error) {
     // The attempt's wait is cut into slices so that a stop is noticed
     // within one of them rather than after the whole wait.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(attemptTimeoutMs_);
     for (;;) {
         const int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  deadline - std::chrono::steady_clock::now())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -96,11 +97,12 @@ class QueryClient {
     bool StopRequested() const { return stop_ && stop_->IsStopRequested(); }
     // One handshake phase; 0 when it reached its decision's success.
     int RunPhase(Phase phase);
-    // One datagram of at most `capacity` bytes within the attempt's wait:
-    // `received` and `error` as ReceiveFrom and LastSocketError give them.
-    // Answers kStopped on a stop request, kNetworkError when the socket
-    // cannot be set up for the wait, else 0.
-    int Receive(size_t capacity, SocketAddress& from, int64_t& received, int& error);
+    // One datagram of at most `capacity` bytes before `deadline` (a
+    // time-out error after it): `received` and `error` as ReceiveFrom and
+    // LastSocketError give them. Answers kStopped on a stop request,
+    // kNetworkError when the socket cannot be set up for the wait, else 0.
+    int Receive(size_t capacity, std::chrono::steady_clock::time_point deadline,
+                SocketAddress& from, int64_t& received, int& error);
     int Send(const uint8_t* data, size_t size);
     int Poll();
 

@@ -11,7 +11,7 @@ namespace quil {
 // corner (the whole window is client area), screen coordinates are absolute;
 // x grows right, y grows down.
 class NativeWindowListener {
-public:
+  public:
     virtual ~NativeWindowListener() = default;
 
     virtual bool sizeChanged(int32_t width, int32_t height) = 0;
@@ -26,6 +26,10 @@ public:
     virtual bool rightMouseDown(int32_t x, int32_t y, int32_t clickCount, int32_t reserved) = 0;
     virtual bool rightMouseUp(int32_t x, int32_t y) = 0;
     virtual bool mouseMoved(int32_t x, int32_t y) = 0;
+    // The mouse capture ended without a release: another grab took the
+    // pointer, or the window lost the focus. A press in progress will see
+    // no release. The default ignores it.
+    virtual bool captureLost() { return false; }
     // A four-character command: 'clos' for a close request, 104 for the
     // accelerator keys.
     virtual bool command(uint32_t code, uint32_t argument) = 0;

@@ -2,16 +2,21 @@
 
 namespace quil {
 
-void RecursiveLock::Lock(int32_t levels) {
+bool RecursiveLock::Lock(int32_t levels) {
     if (levels <= 0)
-        return;
+        return true;
     const std::thread::id self = std::this_thread::get_id();
-    if (!IsHeldByCurrentThread()) {
+    if (IsHeldByCurrentThread()) {
+        // Only the owner reads the depth, so the check cannot race.
+        if (levels > INT32_MAX - depth_)
+            return false;
+    } else {
         main_.lock();
         std::lock_guard<std::mutex> guard(ownerMutex_);
         owner_ = self;
     }
     depth_ += levels;
+    return true;
 }
 
 int32_t RecursiveLock::Unlock(int32_t levels) {

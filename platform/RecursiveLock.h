@@ -19,8 +19,10 @@ class RecursiveLock {
     ~RecursiveLock() = default;
 
     // Acquires the lock for the calling thread `levels` levels deep, blocking
-    // while another thread holds it. Zero or a negative count does nothing.
-    void Lock(int32_t levels = 1);
+    // while another thread holds it; true when done. Zero or a negative
+    // count does nothing (true), and so does a count that would take the
+    // depth beyond INT32_MAX (false: refused, the depth stays as it was).
+    bool Lock(int32_t levels = 1);
 
     // Releases `levels` levels. Answers the remaining depth while the caller
     // still holds the lock, 0 when the lock was given up (also when more

@@ -23,18 +23,39 @@ class SettingsFiles {
     static int PathForKey(const std::string& key, std::string& path);
 
     // Reads the whole regular file at `path` into `bytes`. EFBIG when it is
-    // longer than `maxSize` bytes (then `bytes` is empty).
+    // longer than `maxSize` bytes (then `bytes` is empty); EINVAL, without
+    // waiting, for anything but a regular file (a FIFO, a device).
     static int ReadFile(const std::string& path, size_t maxSize, std::vector<uint8_t>& bytes);
 
     // Replaces the file at `path` with `contents` so that a reader sees either
     // the old file or the new one, also across a power loss: a temporary file
-    // in the same folder is written and flushed to disk, renamed over `path`,
-    // and the folder is flushed. Missing folders are created (mode 0700).
-    // `beforeRename`, when given, runs once the temporary file is complete;
-    // a non-zero answer abandons the replacement with that code (a seam for
-    // tests that fail the write at its last step).
+    // "<file>.new-XXXXXX" in the same folder is written and flushed to disk,
+    // renamed over `path`, and the folder is flushed. Missing folders are
+    // created (mode 0700); a part of the folder chain that is not a folder is
+    // ENOTDIR. `beforeRename`, when given, runs once the temporary file is
+    // complete; a non-zero answer abandons the replacement with that code (a
+    // seam for tests that fail the write at its last step).
     static int ReplaceFile(const std::string& path, const std::string& contents,
                            const std::function<int()>& beforeRename = {});
+
+    // Makes the new contents of a file from its current bytes: `readError`
+    // is what ReadFile answered for it (`bytes` empty unless 0). Answers 0,
+    // or an error that abandons the update.
+    using Change =
+        std::function<int(int readError, const std::vector<uint8_t>& bytes, std::string& contents)>;
+    // Read, change and replace as one step against every other update of
+    // the same file, also by other running copies of the program: under an
+    // exclusive lock on "<path>.lock" (kept in place) the file is read as
+    // ReadFile does (at most `maxSize` bytes), `change` makes the new
+    // contents, temporary files that a write cut off earlier left behind
+    // are removed, and the file is replaced as ReplaceFile does. A lock
+    // held elsewhere for longer than kLockWaitMs ends the update with
+    // ETIMEDOUT, so that no change is lost without a report.
+    static int UpdateFile(const std::string& path, size_t maxSize, const Change& change,
+                          const std::function<int()>& beforeRename = {});
+
+    // The longest wait for another writer's lock (milliseconds).
+    static constexpr int kLockWaitMs = 2000;
 };
 
 }  // namespace quil

@@ -85,6 +85,13 @@ bool Button::mouseUp(int32_t x, int32_t y) {
     return false;
 }
 
+void Button::pressCancelled() {
+    if (!pressed_)
+        return;
+    pressed_ = false;
+    refresh();
+}
+
 void Button::setHover(bool hover) {
     if (!hoverImage_ || hover == hover_)
         return;

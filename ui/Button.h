@@ -35,6 +35,7 @@ class Button : public Control {
     bool mouseDown(int32_t x, int32_t y) override;
     bool mouseUp(int32_t x, int32_t y) override;
     void mouseDragged(int32_t x, int32_t y) override;
+    void pressCancelled() override;
     void setHover(bool hover) override;
 
     // Replaces each image given; a null argument keeps the current one.

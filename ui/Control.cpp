@@ -37,6 +37,7 @@ bool Control::mouseUp(int32_t, int32_t) {
     return false;
 }
 void Control::mouseDragged(int32_t, int32_t) {}
+void Control::pressCancelled() {}
 void Control::setHover(bool) {}
 void Control::notify(int32_t) {}
 

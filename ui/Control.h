@@ -36,6 +36,9 @@ class Control {
     virtual bool mouseUp(int32_t x, int32_t y);
     // The pointer moved while this control holds the mouse.
     virtual void mouseDragged(int32_t x, int32_t y);
+    // The press this control took ends without a release (the system took
+    // the pointer away); nothing is to fire.
+    virtual void pressCancelled();
     // The pointer came over the control (true) or left it (false).
     virtual void setHover(bool hover);
     // A program-wide notification passed on by the window.

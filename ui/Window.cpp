@@ -99,6 +99,17 @@ bool Window::mouseUp(int32_t x, int32_t y) {
     return true;
 }
 
+bool Window::captureLost() {
+    LockGuard hold(*this);
+    if (!captured_)
+        return false;
+    Control* lost = captured_;
+    captured_ = nullptr;
+    ReleaseMouse();
+    lost->pressCancelled();
+    return true;
+}
+
 bool Window::notifyControls(int32_t value) {
     LockGuard hold(*this);
     for (Control* control : controls_)

@@ -44,6 +44,9 @@ class Window : public WindowEvents, public WindowOwner {
     bool mouseDown(int32_t x, int32_t y, int32_t clickCount, int32_t reserved) override;
     bool mouseUp(int32_t x, int32_t y) override;
     bool mouseMoved(int32_t x, int32_t y) override;
+    // The control holding the mouse loses it without a release (its press
+    // is cancelled, nothing fires), so that later moves do not drag it.
+    bool captureLost() override;
     // Passes `value` to every control, in list order.
     bool notifyControls(int32_t value) override;
     // The window's own command handler; buttons reach it through

@@ -4,14 +4,6 @@
 
 namespace quil {
 
-namespace {
-
-Rect RectAt(int32_t left, int32_t top, int64_t width, int64_t height) {
-    return Rect{left, top, static_cast<int32_t>(left + width), static_cast<int32_t>(top + height)};
-}
-
-}  // namespace
-
 WindowEvents::~WindowEvents() {
     Destroy();
 }
@@ -44,6 +36,9 @@ bool WindowEvents::rightMouseUp(int32_t, int32_t) {
     return false;
 }
 bool WindowEvents::mouseMoved(int32_t, int32_t) {
+    return false;
+}
+bool WindowEvents::captureLost() {
     return false;
 }
 bool WindowEvents::notifyControls(int32_t) {
@@ -161,7 +156,7 @@ void WindowEvents::ToggleZoom() {
     if (!native_ || !system_)
         return;
     const Rect current = native_->GetWindowRect();
-    Rect target = RectAt(current.left, current.top, zoomWidth_, zoomHeight_);
+    Rect target = Rect::Sized(current.left, current.top, zoomWidth_, zoomHeight_);
     target = ClampToWorkArea(target, system_->WorkAreaFor(target));
     if (target == current)
         target = windowRect_;
@@ -170,7 +165,8 @@ void WindowEvents::ToggleZoom() {
     // Resizing in place before moving lets the window lay itself out for
     // the new size while it still stands where the user left it.
     if (target.left != current.left || target.top != current.top) {
-        native_->SetWindowRect(RectAt(current.left, current.top, target.Width(), target.Height()));
+        native_->SetWindowRect(
+            Rect::Sized(current.left, current.top, target.Width(), target.Height()));
     }
     // The size change may have run the owner's handlers, which can move or
     // destroy the window.

@@ -43,6 +43,7 @@ class WindowEvents : public NativeWindowListener {
     bool rightMouseDown(int32_t x, int32_t y, int32_t clickCount, int32_t reserved) override;
     bool rightMouseUp(int32_t x, int32_t y) override;
     bool mouseMoved(int32_t x, int32_t y) override;
+    bool captureLost() override;
     // Sent by the program itself, never by a backend.
     virtual bool notifyControls(int32_t value);
     bool command(uint32_t code, uint32_t argument) override;

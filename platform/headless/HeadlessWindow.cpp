@@ -135,6 +135,11 @@ bool HeadlessWindow::RequestPaint() {
     return handled;
 }
 
+void HeadlessWindow::LoseCapture() {
+    captured_ = false;
+    listener_.captureLost();
+}
+
 HeadlessWindow::PressResult HeadlessWindow::Press(int32_t screenX, int32_t screenY,
                                                   int32_t clickCount) {
     if (listener_.isResizeArea(screenX, screenY))

@@ -77,6 +77,9 @@ class HeadlessWindow : public NativeWindow {
     // area, else a client area (mouseDown with window coordinates), else a
     // caption area.
     PressResult Press(int32_t screenX, int32_t screenY, int32_t clickCount = 1);
+    // The system takes the mouse capture away (another grab, a focus
+    // change): the listener hears captureLost.
+    void LoseCapture();
     // An interactive resize to width × height, held to the tracking limits
     // (when a maximum width is set), keeping the top-left corner.
     void ResizeInteractively(int32_t width, int32_t height);

@@ -102,6 +102,7 @@ struct GtkNativeWindow::Impl {
     static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer self);
     static gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer self);
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean OnCaptureEnded(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer self);
 };
 
@@ -137,9 +138,13 @@ void GtkNativeWindow::Impl::Resize(int32_t width, int32_t height) {
 // Records the window's geometry and reports what changed: the move first,
 // then the size, as the system reports them for one placement.
 void GtkNativeWindow::Impl::NoteGeometry(int32_t x, int32_t y, int32_t width, int32_t height) {
-    const bool moved = x != rect.left || y != rect.top;
     const bool resized = width != rect.Width() || height != rect.Height();
-    rect = Rect{x, y, x + width, y + height};
+    // A corner so far out that the far edges would not fit is moved back.
+    const Rect placed = Rect::Sized(x, y, width, height);
+    x = placed.left;
+    y = placed.top;
+    const bool moved = x != rect.left || y != rect.top;
+    rect = placed;
     if (moved)
         listener.moved(x, y);
     if (resized) {
@@ -288,6 +293,17 @@ gboolean GtkNativeWindow::Impl::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer
     return static_cast<Impl*>(self)->listener.mouseMoved(Floor(e->x), Floor(e->y));
 }
 
+// A broken grab or a focus loss while a control holds the mouse: its
+// release may never come to this window.
+gboolean GtkNativeWindow::Impl::OnCaptureEnded(GtkWidget*, GdkEvent*, gpointer self) {
+    auto* impl = static_cast<Impl*>(self);
+    if (impl->captureRequested) {
+        impl->captureRequested = false;
+        impl->listener.captureLost();
+    }
+    return FALSE;
+}
+
 gboolean GtkNativeWindow::Impl::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     // The owner decides whether and when the window goes; GTK must not
     // destroy it on its own.
@@ -343,7 +359,7 @@ std::unique_ptr<GtkNativeWindow> GtkNativeWindow::Create(const Rect& rect, uint3
     gtk_window_set_title(w, "");
     gtk_widget_add_events(window, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                       GDK_POINTER_MOTION_MASK | GDK_KEY_PRESS_MASK |
-                                      GDK_STRUCTURE_MASK);
+                                      GDK_STRUCTURE_MASK | GDK_FOCUS_CHANGE_MASK);
     impl->rect = rect;
     gtk_window_move(w, rect.left, rect.top);
     gtk_window_set_default_size(w, int(rect.Width()), int(rect.Height()));
@@ -356,6 +372,8 @@ std::unique_ptr<GtkNativeWindow> GtkNativeWindow::Create(const Rect& rect, uint3
     g_signal_connect(window, "button-release-event", G_CALLBACK(Impl::OnButtonRelease), self);
     g_signal_connect(window, "motion-notify-event", G_CALLBACK(Impl::OnMotion), self);
     g_signal_connect(window, "delete-event", G_CALLBACK(Impl::OnDelete), self);
+    g_signal_connect(window, "grab-broken-event", G_CALLBACK(Impl::OnCaptureEnded), self);
+    g_signal_connect(window, "focus-out-event", G_CALLBACK(Impl::OnCaptureEnded), self);
     g_signal_connect(window, "key-press-event", G_CALLBACK(Impl::OnKeyPress), self);
     gtk_widget_realize(window);
     impl->pending->widget = window;

@@ -49,17 +49,21 @@ int SettingsRegistry::WriteValue(const std::string& key, const std::string& name
     std::string path;
     if (const int error = SettingsFiles::PathForKey(key, path))
         return error;
-    SettingsValues values;
-    bool found = false;
-    // A damaged file keeps nothing.
-    if (const int error = LoadValues(path, values, found))
-        return error;
-    values.insert_or_assign(name, value);
-    const std::string text = SettingsFileFormat::Format(values);
-    // A file the next read would refuse is not written.
-    if (text.size() > SettingsFileFormat::kMaxFileSize)
-        return EFBIG;
-    return SettingsFiles::ReplaceFile(path, text);
+    // Read and rewritten under the file's update lock, so that another
+    // running copy's write in between is kept, not overwritten.
+    const auto change = [&](int readError, const std::vector<uint8_t>& bytes, std::string& text) {
+        if (readError != 0 && readError != ENOENT && readError != EFBIG)
+            return readError;
+        SettingsValues values;
+        // A damaged or oversized file keeps nothing (Parse leaves no values).
+        if (readError == 0)
+            SettingsFileFormat::Parse(ByteReader(bytes.data(), bytes.size()), values);
+        values.insert_or_assign(name, value);
+        text = SettingsFileFormat::Format(values);
+        // A file the next read would refuse is not written.
+        return text.size() > SettingsFileFormat::kMaxFileSize ? EFBIG : 0;
+    };
+    return SettingsFiles::UpdateFile(path, SettingsFileFormat::kMaxFileSize, change);
 }
 
 }  // namespace quil

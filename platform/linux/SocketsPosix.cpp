@@ -37,7 +37,9 @@ SocketAddress FromNative(const sockaddr_in& native) {
     return SocketAddress{ntohl(native.sin_addr.s_addr), ntohs(native.sin_port)};
 }
 
-int Fd(SocketHandle socket) { return static_cast<int>(socket); }
+int Fd(SocketHandle socket) {
+    return static_cast<int>(socket);
+}
 
 int SetTimeout(SocketHandle socket, int option, int32_t milliseconds) {
     timeval value{};
@@ -45,11 +47,14 @@ int SetTimeout(SocketHandle socket, int option, int32_t milliseconds) {
         value.tv_sec = milliseconds / 1000;
         value.tv_usec = (milliseconds % 1000) * 1000;
     }
-    if (setsockopt(Fd(socket), SOL_SOCKET, option, &value, sizeof value) != 0) return errno;
+    if (setsockopt(Fd(socket), SOL_SOCKET, option, &value, sizeof value) != 0)
+        return errno;
     return 0;
 }
 
-int Result(int status) { return status == 0 ? 0 : errno; }
+int Result(int status) {
+    return status == 0 ? 0 : errno;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -90,6 +95,61 @@ struct SlicedWait {
     }
 };
 
+int64_t ElapsedMilliseconds(Clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+}
+
+// The socket's send or receive time-out in milliseconds (rounded up); 0 for none.
+int64_t TimeoutOf(int fd, int option) {
+    timeval value{};
+    socklen_t length = sizeof value;
+    if (getsockopt(fd, SOL_SOCKET, option, &value, &length) != 0)
+        return 0;
+    return int64_t{value.tv_sec} * 1000 + (int64_t{value.tv_usec} + 999) / 1000;
+}
+
+// Runs `call` (a send or receive on `fd` that takes extra flags) as the
+// blocking call would run, except that a signal does not end it: Linux
+// restarts neither poll nor a send or receive with a time-out after a
+// signal handler ran, even with SA_RESTART, and any library may install one
+// (GLib does for SIGCHLD once a child was started). After an interruption
+// the call waits for `events` within what is left of the socket's own
+// time-out (`option`), then tries again without blocking; a time-out ends
+// it with EAGAIN as the socket option would.
+template <typename Call>
+ssize_t Uninterrupted(int fd, short events, int option, Call call) {
+    const Clock::time_point start = Clock::now();
+    ssize_t result = call(0);
+    if (result >= 0 || errno != EINTR)
+        return result;
+    const int64_t timeout = TimeoutOf(fd, option);
+    for (;;) {
+        int wait = -1;
+        if (timeout > 0) {
+            const int64_t left = timeout - ElapsedMilliseconds(start);
+            if (left <= 0) {
+                errno = EAGAIN;
+                return -1;
+            }
+            wait = static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+        }
+        pollfd waiting{fd, events, 0};
+        const int ready = ::poll(&waiting, 1, wait);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (ready == 0) {
+            errno = EAGAIN;
+            return -1;
+        }
+        result = call(MSG_DONTWAIT);
+        if (result >= 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+            return result;
+    }
+}
+
 // The system resolver's answer for `name`; sets errno like the caller's.
 int LookupNow(const std::string& name, std::vector<uint32_t>& addresses) {
     addrinfo hints{};
@@ -124,10 +184,18 @@ struct PendingLookup {
 
 }  // namespace
 
-int LastSocketError() { return errno; }
-bool IsTimeoutError(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == ETIMEDOUT; }
-bool IsWouldBlockError(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-int DatagramTooLongError() { return EMSGSIZE; }
+int LastSocketError() {
+    return errno;
+}
+bool IsTimeoutError(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == ETIMEDOUT;
+}
+bool IsWouldBlockError(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+int DatagramTooLongError() {
+    return EMSGSIZE;
+}
 
 SocketHandle OpenUdpSocket() {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -156,7 +224,8 @@ int SetSendTimeout(SocketHandle socket, int32_t milliseconds) {
 
 int SetNonBlocking(SocketHandle socket, bool nonBlocking) {
     const int flags = fcntl(Fd(socket), F_GETFL, 0);
-    if (flags < 0) return errno;
+    if (flags < 0)
+        return errno;
     const int wanted = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
     return Result(fcntl(Fd(socket), F_SETFL, wanted));
 }
@@ -179,7 +248,8 @@ SocketHandle AcceptSocket(SocketHandle socket) {
 int LocalAddress(SocketHandle socket, SocketAddress& local) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
-    if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&native), &length) != 0) return errno;
+    if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&native), &length) != 0)
+        return errno;
     local = FromNative(native);
     return 0;
 }
@@ -188,13 +258,33 @@ int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeou
                   const StopToken* stop) {
     const sockaddr_in native = ToNative(peer);
     const auto* address = reinterpret_cast<const sockaddr*>(&native);
-    if (timeoutMilliseconds <= 0 && !stop)
-        return Result(::connect(Fd(socket), address, sizeof native));
+    if (timeoutMilliseconds <= 0 && !stop) {
+        if (::connect(Fd(socket), address, sizeof native) == 0)
+            return 0;
+        if (errno != EINTR)
+            return errno;
+        // An interrupted connect goes on by itself; wait for its outcome.
+        for (;;) {
+            pollfd waiting{Fd(socket), POLLOUT, 0};
+            const int ready = ::poll(&waiting, 1, -1);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                return errno;
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+            errno = error;
+            return error;
+        }
+    }
 
     // A bounded connect: start it non-blocking, wait for the outcome in
     // slices that notice a stop, then give the socket its blocking mode back.
     const int flags = fcntl(Fd(socket), F_GETFL, 0);
-    if (flags < 0 || fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    if (flags < 0 || fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) != 0)
+        return errno;
     const SlicedWait wait(timeoutMilliseconds, stop);
     int error = 0;
     if (::connect(Fd(socket), address, sizeof native) != 0) {
@@ -210,19 +300,23 @@ int ConnectSocket(SocketHandle socket, const SocketAddress& peer, int32_t timeou
                 error = errno;
             } else if (ready > 0) {
                 socklen_t length = sizeof error;
-                if (getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+                if (getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                    error = errno;
             }
         }
     }
-    if (fcntl(Fd(socket), F_SETFL, flags) != 0 && error == 0) error = errno;
+    if (fcntl(Fd(socket), F_SETFL, flags) != 0 && error == 0)
+        error = errno;
     errno = error;
     return error;
 }
 
 int64_t SendTo(SocketHandle socket, const uint8_t* data, size_t size, const SocketAddress& peer) {
     const sockaddr_in native = ToNative(peer);
-    return ::sendto(Fd(socket), data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&native),
-                    sizeof native);
+    return Uninterrupted(Fd(socket), POLLOUT, SO_SNDTIMEO, [&](int flags) {
+        return ::sendto(Fd(socket), data, size, MSG_NOSIGNAL | flags,
+                        reinterpret_cast<const sockaddr*>(&native), sizeof native);
+    });
 }
 
 int64_t ReceiveFrom(SocketHandle socket, uint8_t* buffer, size_t capacity, SocketAddress& from) {
@@ -230,9 +324,13 @@ int64_t ReceiveFrom(SocketHandle socket, uint8_t* buffer, size_t capacity, Socke
     socklen_t length = sizeof native;
     // MSG_TRUNC makes the call answer the datagram's real length, so that a
     // datagram longer than the buffer is recognised rather than cut.
-    const ssize_t received = ::recvfrom(Fd(socket), buffer, capacity, MSG_TRUNC,
-                                        reinterpret_cast<sockaddr*>(&native), &length);
-    if (received < 0) return -1;
+    const ssize_t received = Uninterrupted(Fd(socket), POLLIN, SO_RCVTIMEO, [&](int flags) {
+        length = sizeof native;
+        return ::recvfrom(Fd(socket), buffer, capacity, MSG_TRUNC | flags,
+                          reinterpret_cast<sockaddr*>(&native), &length);
+    });
+    if (received < 0)
+        return -1;
     from = FromNative(native);
     if (static_cast<size_t>(received) > capacity) {
         errno = EMSGSIZE;
@@ -242,11 +340,14 @@ int64_t ReceiveFrom(SocketHandle socket, uint8_t* buffer, size_t capacity, Socke
 }
 
 int64_t SendBytes(SocketHandle socket, const uint8_t* data, size_t size) {
-    return ::send(Fd(socket), data, size, MSG_NOSIGNAL);
+    return Uninterrupted(Fd(socket), POLLOUT, SO_SNDTIMEO, [&](int flags) {
+        return ::send(Fd(socket), data, size, MSG_NOSIGNAL | flags);
+    });
 }
 
 int64_t ReceiveBytes(SocketHandle socket, uint8_t* buffer, size_t capacity) {
-    return ::recv(Fd(socket), buffer, capacity, 0);
+    return Uninterrupted(Fd(socket), POLLIN, SO_RCVTIMEO,
+                         [&](int flags) { return ::recv(Fd(socket), buffer, capacity, flags); });
 }
 
 bool ParseDottedAddress(const std::string& text, uint32_t& address) {

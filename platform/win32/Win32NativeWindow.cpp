@@ -72,7 +72,8 @@ struct Win32NativeWindow::Impl {
     HWND window = nullptr;
     bool layered = false;
     int32_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
-    HDC paintContext = nullptr;  // only while WM_PAINT runs
+    HDC paintContext = nullptr;     // only while WM_PAINT runs
+    bool captureRequested = false;  // CaptureMouse holds the mouse for the listener
 
     // What Present hands to the main thread.
     std::mutex presentMutex;
@@ -194,6 +195,16 @@ LRESULT Win32NativeWindow::Impl::Handle(UINT message, WPARAM wParam, LPARAM lPar
             return listener.rightMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))
                        ? 0
                        : Default(message, wParam, lParam);
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse (a menu, another program's grab)
+            // while the listener held it: the release will not come here.
+            // ReleaseMouse clears the request first, so its own release is
+            // not reported.
+            if (captureRequested) {
+                captureRequested = false;
+                listener.captureLost();
+            }
+            return 0;
         default:
             break;
     }
@@ -375,9 +386,11 @@ void Win32NativeWindow::SetTrackingLimits(int32_t minWidth, int32_t minHeight, i
 
 void Win32NativeWindow::CaptureMouse() {
     SetCapture(impl_->window);
+    impl_->captureRequested = GetCapture() == impl_->window;
 }
 
 void Win32NativeWindow::ReleaseMouse() {
+    impl_->captureRequested = false;
     if (GetCapture() == impl_->window)
         ReleaseCapture();
 }

@@ -19,7 +19,8 @@ namespace quil {
 // client; caption), so a press the listener declines on the edge or the
 // caption starts the system's own sizing or moving. WM_CLOSE is the command
 // 'clos' and never destroys the window; WM_COMMAND (menus, accelerators) is
-// the command with the identifier's low word.
+// the command with the identifier's low word. A capture that another window
+// takes away is reported as captureLost.
 //
 // Presentation: a window created with kWindowLayered is layered: Present
 // copies the whole image into a bitmap section of the window and the main

@@ -49,6 +49,29 @@ TEST_F(AppSettingsTest, WidthsOutsideTheLimitsFallBack) {
     }
 }
 
+TEST_F(AppSettingsTest, AnyStoredOriginOpensInsideTheWorkArea) {
+    // The one headless monitor is 1920 x 1080.
+    struct Case {
+        int32_t x, y;
+        Rect expected;
+    };
+    for (const Case& c : {Case{2147483600, 40, {1720, 40, 1920, 106}},
+                          Case{-2147483647 - 1, 2147483647, {0, 1014, 200, 1080}},
+                          Case{2147483647, -2147483647 - 1, {1720, 0, 1920, 66}}}) {
+        SettingsStore::WritePoint(key_, "HarkboxWindowOrigin", c.x, c.y);
+        ASSERT_EQ(StartApp(), 0) << c.x << ", " << c.y;
+        EXPECT_EQ(window().GetWindowRect(), c.expected) << c.x << ", " << c.y;
+        app_.reset();
+    }
+    // A window that cannot be created where the stored values put it opens
+    // at the defaults instead.
+    SettingsStore::WritePoint(key_, "HarkboxWindowOrigin", 300, 120);
+    SettingsStore::WriteInt(key_, "HarkboxWindowWidth", 333);
+    system_.FailNextCreate(22);
+    ASSERT_EQ(StartApp(), 0);
+    EXPECT_EQ(window().GetWindowRect(), (Rect{40, 40, 240, 106}));
+}
+
 TEST_F(AppSettingsTest, ShutdownStoresOriginAndWidth) {
     SettingsStore::WritePoint(key_, "HarkboxWindowOrigin", -5000, -5000);
     ASSERT_EQ(StartApp(), 0);

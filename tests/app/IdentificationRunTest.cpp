@@ -5,8 +5,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "AppTestSupport.h"
@@ -227,6 +229,35 @@ TEST_F(RunTest, EveryFailureEndsWithItsLinesAndTheFindButton) {
         app().WaitForRun();
         EXPECT_EQ(Look(), (Screen{{c.line1, c.line2, ""}, CommandCode("FIND"), true, false}));
     }
+}
+
+TEST_F(RunTest, TheLookupStepsShareOneBound) {
+    FakeWebHost web(HttpAnswer("server.invalid"));
+    FakeIdentificationServer server(Server(kOffer, kAccept));
+    Serve(web, server);
+    Application::Service service = app().service();
+    service.lookupTimeoutSeconds = 2;
+    // The names asked for with the time each was given (ms); written by the
+    // run's worker, read after it ended.
+    std::vector<std::pair<std::string, int64_t>> asked;
+    service.resolve = [&](const std::string& name, std::chrono::milliseconds timeout,
+                          const StopToken&) -> std::optional<HostEntry> {
+        asked.emplace_back(name, timeout.count());
+        if (name != "127.0.0.1")
+            return std::nullopt;
+        // A slow resolver for the web host uses up a quarter of the bound.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return HostEntry{{0x7F000001}};
+    };
+    app().SetService(service);
+    ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
+    app().WaitForRun();
+    EXPECT_EQ(Look().lines[0], "Server not found");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].first, "server.invalid");
+    EXPECT_GT(asked[0].second, 1500);
+    EXPECT_LE(asked[0].second, 2000);
+    EXPECT_LE(asked[1].second, 1500) << "the server's name gets only what is left";
 }
 
 TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {

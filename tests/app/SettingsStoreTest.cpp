@@ -9,7 +9,9 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "platform/SettingsFiles.h"
 
@@ -49,6 +51,14 @@ class SettingsStoreTest : public ::testing::Test {
     std::string FileText() const {
         std::ifstream in(file_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // The names in the settings file's folder.
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(file_.parent_path()))
+            names.insert(entry.path().filename().string());
+        return names;
     }
 
     template <typename F>
@@ -131,9 +141,8 @@ TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndKeepsTheOthers) {
     EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 321);
     SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y);
     EXPECT_EQ(x, -5000);
-    // Nothing but the file itself is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()),
-              1);
+    // Nothing but the file and its update lock is left in the folder.
+    EXPECT_EQ(Entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock"}));
 }
 
 TEST_F(SettingsStoreTest, MissingFileMissingValueWrongTypeAndSmallBuffers) {
@@ -244,11 +253,43 @@ TEST_F(SettingsStoreTest, AFailureBeforeTheRenameLeavesTheOldFile) {
               EIO);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(FileText(), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()),
-              1)
+    EXPECT_EQ(Entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock"}))
         << "the temporary file is removed";
     EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new contents", [] { return 0; }), 0);
     EXPECT_EQ(FileText(), "new contents");
+}
+
+TEST_F(SettingsStoreTest, AWriteRemovesLeftoversAndKeepsAnotherWritersValue) {
+    // What a write cut off before its rename leaves, and files that only
+    // look alike.
+    WriteFile("Harkbox Settings 1\n");
+    for (const char* name :
+         {"Settings.reg.new-Ab12Cd", "Settings.reg.new-zzzzzz", "Settings.reg.new-Ab12C",
+          "Settings.reg.backup", "Other.reg.new-Ab12Cd"})
+        std::ofstream(file_.parent_path() / name) << "x";
+    // Another copy of the program writes while this write waits for its
+    // rename; both values must end in the file.
+    std::thread other;
+    const auto change = [](int error, const std::vector<uint8_t>&, std::string& text) {
+        text = "Harkbox Settings 1\n\"Mine\"=dword:00000001\n";
+        return error;
+    };
+    EXPECT_EQ(SettingsFiles::UpdateFile(
+                  file_.string(), 1000, change,
+                  [&] {
+                      other = std::thread([] { SettingsStore::WriteInt(kKey, "Theirs", 2); });
+                      // Time for a writer that takes no
+                      // lock to finish first.
+                      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                      return 0;
+                  }),
+              0);
+    other.join();
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "Mine"), 1);
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "Theirs"), 2);
+    EXPECT_EQ(Entries(),
+              (std::set<std::string>{"Settings.reg", "Settings.reg.lock", "Settings.reg.new-Ab12C",
+                                     "Settings.reg.backup", "Other.reg.new-Ab12Cd"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -285,6 +287,63 @@ TEST_F(HarkboxWindowTest, AdjustWindowTwiceRestoresTheWidthAndCloseStoresTheGeom
     const std::string stored = ReadFile(program_->settingsFile());
     EXPECT_NE(stored.find("\"HarkboxWindowOrigin\"=\"(60, 70)\""), std::string::npos) << stored;
     EXPECT_NE(stored.find("\"HarkboxWindowWidth\"=dword:0000012c"), std::string::npos) << stored;
+}
+
+TEST_F(HarkboxWindowTest, HostileSettingsNeitherStopNorHangTheProgram) {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    std::sscanf(Output("xdotool getdisplaygeometry").c_str(), "%d %d", &screenWidth, &screenHeight);
+    ASSERT_GT(screenWidth, 200);
+    const std::string clampedOrigin =
+        "\"HarkboxWindowOrigin\"=\"(" + std::to_string(screenWidth - 200) + ", 40)\"";
+    const fs::path file = program_->settingsFile();
+    const fs::path leftover = file.parent_path() / "Settings.reg.new-Ab12Cd";
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::function<void()> check;  // after the program closed
+    };
+    const Case cases[] = {
+        {"origin near the integer limit",
+         [&] {
+             program_->Store("Harkbox Settings 1\n\"HarkboxWindowOrigin\"=\"(2147483600, 40)\"\n");
+         },
+         [&] {
+             const std::string stored = ReadFile(file);
+             EXPECT_NE(stored.find(clampedOrigin), std::string::npos) << stored;
+         }},
+        {"FIFO at the settings file",
+         [&] {
+             fs::create_directories(file.parent_path());
+             ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+         },
+         [&] { EXPECT_TRUE(fs::is_fifo(file)); }},
+        {"leftover of a write cut off",
+         [&] {
+             program_->Store("Harkbox Settings 1\n");
+             std::ofstream(leftover) << "Harkbox Settings 1\n";
+         },
+         [&] {
+             EXPECT_FALSE(fs::exists(leftover));
+             EXPECT_NE(ReadFile(file).find("HarkboxWindowWidth"), std::string::npos);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ignored;
+        fs::remove_all(file.parent_path(), ignored);
+        c.prepare();
+        program_.emplace(root_);
+        const Geometry g = Start();
+        EXPECT_TRUE(g.x >= 0 && g.y >= 0 && g.x + g.width <= screenWidth &&
+                    g.y + g.height <= screenHeight)
+            << g.x << "," << g.y << " " << g.width << "x" << g.height;
+        if (g.width == 0)
+            continue;
+        ChooseFromMenu(g, 100, 20, 5);  // "Close"
+        EXPECT_EQ(program_->WaitForExit(), std::optional<int>(0));
+        c.check();
+    }
 }
 
 }  // namespace

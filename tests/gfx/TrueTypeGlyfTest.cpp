@@ -242,14 +242,29 @@ TEST(TrueTypeGlyfTest, FailuresLeaveThePathAsItWas) {
 }
 
 TEST(TrueTypeGlyfTest, PointLimit) {
-    for (int count : {1000, 1001}) {
+    const auto contourOf = [](int count) {
         std::vector<TestPoint> contour;
         for (int i = 0; i < count; ++i)
             contour.push_back({i % 2 ? 3 * i : -i, i, i % 3 != 0});
+        return contour;
+    };
+    // A simple glyph, and composites made of copies of a 1000-point glyph:
+    // all of one outline's points count, not only its records.
+    const struct {
+        int points;
+        int copies;  // 0: the simple glyph itself
+        bool loads;
+    } cases[] = {{1000, 0, true}, {1001, 0, false}, {1000, 10, true}, {1000, 11, false}};
+    for (const auto& c : cases) {
+        const TestGlyph simple = Simple({contourOf(c.points)});
+        std::vector<TestGlyph> glyphs = {simple};
+        if (c.copies > 0)
+            glyphs.push_back(
+                Composite(std::vector<TestComponent>(size_t(c.copies), {0, 2, 0, 0, {}})));
         int result = 0;
-        const std::vector<Command> commands = Outline({Simple({contour})}, 0, result);
-        EXPECT_EQ(result, count == 1000 ? 0 : -1) << count;
-        EXPECT_EQ(commands.empty(), count != 1000);
+        const std::vector<Command> commands = Outline(glyphs, c.copies > 0 ? 1 : 0, result);
+        EXPECT_EQ(result, c.loads ? 0 : -1) << c.points << " x " << c.copies;
+        EXPECT_EQ(commands.empty(), !c.loads);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "platform/Sockets.h"
 #include "platform/StopToken.h"
 #include "tests/net/FakeWebHost.h"
+#include "tests/net/SignalStorm.h"
 
 namespace quil {
 namespace {
@@ -38,13 +40,27 @@ void Fetch(const FakeWebHost& host, Fetched& out, int method = 1, const char* ex
 }
 
 TEST(HttpFetch, ReadsStatusAndExactBody) {
-    FakeWebHost host("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nX-Any: 1\r\n\r\nharkboxes");
-    Fetched f;
-    Fetch(host, f);
-    EXPECT_EQ(f.result, 0);
-    EXPECT_EQ(f.status, 200);
-    EXPECT_EQ(f.body, "harkboxes");
-    EXPECT_EQ(f.storage[9], 0);
+    // Bounded or not, a fetch that waits for its answer while signals
+    // arrive gets it all the same.
+    for (const int timeout : {2, 0}) {
+        FakeWebHost host("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nX-Any: 1\r\n\r\nharkboxes",
+                         FakeWebHost::Mode::kAnswerWhenReleased);
+        std::thread releaser([&] {
+            host.Requests(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            host.Release();
+        });
+        Fetched f;
+        {
+            test::SignalStorm signals;
+            Fetch(host, f, 1, nullptr, timeout);
+        }
+        releaser.join();
+        EXPECT_EQ(f.result, 0) << timeout;
+        EXPECT_EQ(f.status, 200);
+        EXPECT_EQ(f.body, "harkboxes");
+        EXPECT_EQ(f.storage[9], 0);
+    }
 }
 
 TEST(HttpFetch, AcceptsIcyAndHeadsWithoutHeaderLines) {
@@ -179,9 +195,9 @@ TEST(HttpFetch, AStopEndsAnUnboundedFetchOfAPeerThatStalls) {
         HttpBodyBuffer body{0, storage, 63};
         const HostEntry entry{{kLoopback}};
         // No time limit: only the stop can end the wait.
-        EXPECT_EQ(HttpFetch(&entry, "127.0.0.1", host.port(), 1, "/", nullptr, nullptr, body, 0,
-                            &stop),
-                  ECANCELED)
+        EXPECT_EQ(
+            HttpFetch(&entry, "127.0.0.1", host.port(), 1, "/", nullptr, nullptr, body, 0, &stop),
+            ECANCELED)
             << static_cast<int>(mode);
         stopper.join();
     }

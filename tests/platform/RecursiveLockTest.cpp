@@ -96,6 +96,15 @@ TEST(RecursiveLockTest, DepthFollowsLevels) {
     EXPECT_EQ(lock.Unlock(), 2);
     EXPECT_EQ(lock.Unlock(2), 0);
     EXPECT_FALSE(lock.IsHeldByCurrentThread());
+
+    // A count that would take the depth beyond its range is refused.
+    EXPECT_TRUE(lock.Lock(INT32_MAX - 1));
+    EXPECT_FALSE(lock.Lock(2));
+    EXPECT_TRUE(lock.Lock(1));
+    EXPECT_FALSE(lock.Lock(1));
+    EXPECT_EQ(lock.Unlock(INT32_MAX - 1), 1);
+    EXPECT_EQ(lock.Unlock(), 0);
+    EXPECT_FALSE(lock.IsHeldByCurrentThread());
 }
 
 TEST(RecursiveLockTest, OverReleaseGivesUpAndLeavesNoDebt) {

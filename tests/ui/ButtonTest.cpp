@@ -123,6 +123,20 @@ TEST_F(ButtonTest, DragOffAndReleaseSendsNothingDragBackSends) {
     EXPECT_EQ(Shown(22, 20), kPressed);
     window.mouseUp(23, 21);
     EXPECT_EQ(window.commands, std::vector<uint32_t>{FourCC("FIND")});
+
+    // The system takes the pointer away during a press: the release never
+    // comes, later moves are no drags, and a later release fires nothing.
+    window.commands.clear();
+    window.mouseDown(22, 20, 1, 0);
+    window.headless().LoseCapture();
+    EXPECT_EQ(window.capturedControl(), nullptr);
+    EXPECT_FALSE(button.pressed());
+    window.mouseMoved(50, 20);
+    window.mouseMoved(23, 21);
+    EXPECT_FALSE(button.pressed());
+    EXPECT_EQ(Shown(22, 20), kHover);
+    EXPECT_FALSE(window.mouseUp(23, 21));
+    EXPECT_TRUE(window.commands.empty());
 }
 
 TEST_F(ButtonTest, FireOnPressSendsOnce) {
