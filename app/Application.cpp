@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/SettingsStore.h"
@@ -42,6 +43,9 @@ Application::~Application() {
             SettingsStore::WriteInt(settingsKey_, kWidthValue, static_cast<int32_t>(rect.Width()));
         } catch (...) {
         }
+        // Nothing is left to store: a further end request may end the
+        // process at once.
+        system_->SetEndRequestHandler({});
     }
     runWorkers_.RequestStop();
     statusTickers_.RequestStop();
@@ -127,6 +131,8 @@ int Application::Start(WindowSystem& system) {
     });
     ChooseDevice();
     waveformTickers_.Start(WaveformTickerMain, this);
+    // A logout or Ctrl-C closes the window like its "Close" item.
+    system.SetEndRequestHandler([this] { command(CommandCode("quit"), 0); });
     started_ = true;
     return 0;
 }
@@ -161,19 +167,24 @@ void Application::SetWaveformSamples(WaveformTicker::Fetch fetch) {
     waveformSamples_ = std::move(fetch);
 }
 
-void Application::DrawWaveformPass() {
+bool Application::DrawWaveformPass() {
     LockGuard hold(*this);
     if (!waveformView_ || !waveformMask_.IsWritable())
-        return;
+        return false;
     std::vector<float> samples(size_t(waveformMask_.bounds().Width()) +
                                WaveformTicker::kTriggerSpan);
     WaveformTicker::FetchSamples(waveformSamples_, samples);
-    WaveformTicker::DrawBand(waveformMask_, samples);
+    // An unchanged band (silence, a closed device) is neither painted nor
+    // presented again: the idle window costs next to nothing.
+    if (!waveformTicker_.Redraw(waveformMask_, samples))
+        return false;
     waveformView_->invalidate();
     update();
+    return true;
 }
 
 void Application::RunWaveformTicker(StopToken& token) {
+    int32_t unchanged = 0;
     for (;;) {
         if (token.IsStopRequested())
             return;
@@ -183,9 +194,9 @@ void Application::RunWaveformTicker(StopToken& token) {
             // waited for it must not be followed by one more pass.
             if (token.IsStopRequested())
                 return;
-            DrawWaveformPass();
+            unchanged = DrawWaveformPass() ? 0 : std::min(unchanged + 1, int32_t{1000});
         }
-        if (token.WaitFor(WaveformTicker::kPeriodMs))
+        if (token.WaitFor(WaveformTicker::PeriodMs(unchanged)))
             return;
     }
 }

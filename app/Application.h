@@ -93,17 +93,18 @@ class Application : public Window {
     // the sound input to capture from; null means the platform's, made by
     // Start.
     explicit Application(std::string_view programPath, std::unique_ptr<SoundInput> input = nullptr);
-    // Hides the window, stores its origin and width (when Start succeeded),
-    // stops every worker thread, closes the capture (so that a run waiting
-    // for sound ends too), waits for the threads, then releases the skin
-    // and the window.
+    // Hides the window, stores its origin and width and gives end requests
+    // back to the system (when Start succeeded), stops every worker thread, closes the capture (so
+    // that a run waiting for sound ends too), waits for the threads, then releases the skin and the
+    // window.
     ~Application() override;
 
     // Main thread, once: reads the stored geometry, creates the native
     // window on `system` (which must outlive this object), builds the skin,
     // the views and the fonts, opens the chosen input device (which shows
-    // the ready or the no-input state), starts following device changes and
-    // starts the waveform ticker. Answers 0, the window system's creation
+    // the ready or the no-input state), starts following device changes,
+    // starts the waveform ticker and takes the system's end requests as
+    // "quit". Answers 0, the window system's creation
     // error, kNoFont (after writing "Harkbox: no font found\n" to standard
     // error) or kNoSkin; the program ends with that status.
     int Start(WindowSystem& system);
@@ -166,9 +167,10 @@ class Application : public Window {
     void FitWidthToStatus();
 
     // One pass of the waveform ticker: takes the window lock, fetches the
-    // newest samples, draws the band into the waveform mask and updates the
-    // window. Any thread.
-    void DrawWaveformPass();
+    // newest samples, draws the band and, when its pixels changed, shows it
+    // in the waveform mask and updates the window; answers whether they
+    // changed. Any thread.
+    bool DrawWaveformPass();
     // Replaces the sample source of the waveform (the capture stream's Peek
     // once there is one); an empty function draws silence. Take the window
     // lock when the ticker runs.
@@ -245,7 +247,8 @@ class Application : public Window {
                      const std::string& title = {}, const std::string& artist = {});
     static void RunWorkerMain(void** argument, StopToken* token);
     static void StatusTickerMain(void** argument, StopToken* token);
-    // The waveform ticker thread's body: a pass every 40 ms until stopped.
+    // The waveform ticker thread's body: a pass every 40 ms until stopped,
+    // every 200 ms while the band stays as it is.
     void RunWaveformTicker(StopToken& token);
     static void WaveformTickerMain(void** argument, StopToken* token);
 
@@ -289,6 +292,8 @@ class Application : public Window {
     SkinArtwork art_;
     Skin skin_;
     Mask waveformMask_;
+    // Draws the band and knows what it drew last.
+    WaveformTicker waveformTicker_;
     FontChain fonts_;
     std::unique_ptr<ImageCopyView> leftEnd_;
     std::unique_ptr<ImageCopyView> middle_;

@@ -93,8 +93,10 @@ bool IsUnreserved(uint8_t b) {
 std::string ResultLink::WebHostRoot(std::string_view host, int port) {
     std::string root = "http://";
     root += host;
-    if (port != 0 && port != 80)
-        root += ":" + std::to_string(port);
+    if (port != 0 && port != 80) {
+        root += ':';
+        root += std::to_string(port);
+    }
     return root;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/ProgramVersion.h"
 #include "platform/SettingsRegistry.h"
@@ -167,7 +168,12 @@ void SettingsStore::ReadPoint(const std::string& key, const std::string& name, i
 
 void SettingsStore::WritePoint(const std::string& key, const std::string& name, int32_t x,
                                int32_t y) {
-    StoreText(key, name, "(" + std::to_string(x) + ", " + std::to_string(y) + ")");
+    std::string text = "(";
+    text += std::to_string(x);
+    text += ", ";
+    text += std::to_string(y);
+    text += ')';
+    StoreText(key, name, std::move(text));
 }
 
 std::string SettingsStore::ReadText(const std::string& key, const std::string& name) {

@@ -18,6 +18,17 @@ int32_t Fixed(double v) {
     return static_cast<int32_t>(v);
 }
 
+bool SamePixels(const Mask& a, const Mask& b) {
+    const Rect& r = a.bounds();
+    if (!(r == b.bounds()))
+        return false;
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        if (!std::equal(a.At(r.left, y), a.At(r.left, y) + r.Width(), b.At(r.left, y)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 size_t WaveformTicker::TriggerIndex(const float* samples) {
@@ -59,6 +70,36 @@ void WaveformTicker::DrawBand(Mask& mask, const std::vector<float>& samples) {
         raster.LineTo(x(k), Fixed(top + y(k) + 1));
     raster.CloseContour();
     raster.ResolveToMask(mask, bounds, Point{bounds.left, bounds.top});
+}
+
+bool WaveformTicker::Redraw(Mask& shown, const std::vector<float>& samples) {
+    if (!shown.IsWritable())
+        return false;
+    // The same samples over the band last drawn, still shown as drawn: the
+    // pixels cannot change, so the band is not even drawn (a closed device
+    // delivers silence 25 times a second).
+    if (samples == drawnSamples_ && SamePixels(shown, drawn_))
+        return false;
+    if (drawn_.bounds() != shown.bounds() || !drawn_.IsWritable()) {
+        if (!drawn_.SetBounds(shown.bounds())) {
+            // Without memory for the comparison the band is drawn in place.
+            drawnSamples_.clear();
+            DrawBand(shown, samples);
+            return true;
+        }
+    }
+    drawnSamples_ = samples;
+    DrawBand(drawn_, samples);
+    if (SamePixels(shown, drawn_))
+        return false;
+    const Rect& r = shown.bounds();
+    for (int32_t y = r.top; y < r.bottom; ++y)
+        std::copy_n(drawn_.At(r.left, y), r.Width(), shown.At(r.left, y));
+    return true;
+}
+
+int32_t WaveformTicker::PeriodMs(int32_t unchangedPasses) {
+    return unchangedPasses >= kQuietAfterPasses ? kQuietPeriodMs : kPeriodMs;
 }
 
 }  // namespace quil

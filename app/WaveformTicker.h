@@ -10,12 +10,18 @@
 namespace quil {
 
 // The live input display: a band two pixels thick that follows the newest
-// samples, redrawn 25 times a second. The drawing is here; the thread that
-// runs it is the application's.
+// samples, drawn 25 times a second and shown only when its pixels change
+// (silence draws the same flat band every time). The drawing is here; the
+// thread that runs it is the application's.
 class WaveformTicker {
   public:
     // Milliseconds between passes.
     static constexpr int32_t kPeriodMs = 40;
+    // After this many passes in a row that changed nothing (silence, no
+    // device), passes come every kQuietPeriodMs instead: waking 25 times a
+    // second costs more than anything a pass of an unchanged band does.
+    static constexpr int32_t kQuietAfterPasses = 5;
+    static constexpr int32_t kQuietPeriodMs = 200;
     // Samples beyond the mask width, searched for the trigger.
     static constexpr int32_t kTriggerSpan = 50;
     // Every fourth sample is shown.
@@ -41,6 +47,22 @@ class WaveformTicker {
     // with i the trigger index, the band running from y(k) - 1 to y(k) + 1.
     // `samples` holds W + kTriggerSpan values; W and H are the mask's size.
     static void DrawBand(Mask& mask, const std::vector<float>& samples);
+
+    // Draws the band for `samples` (width + kTriggerSpan values, W being
+    // the width of `shown`) into `shown` when that changes its pixels;
+    // answers whether it did. Samples equal to the last drawn ones over a
+    // mask that still shows that band are not drawn again. One thread at a
+    // time (the application's, under the window lock).
+    bool Redraw(Mask& shown, const std::vector<float>& samples);
+
+    // Milliseconds to wait before the next pass after `unchangedPasses`
+    // passes in a row that changed nothing.
+    static int32_t PeriodMs(int32_t unchangedPasses);
+
+  private:
+    // The band last drawn and the samples it was drawn from.
+    Mask drawn_;
+    std::vector<float> drawnSamples_;
 };
 
 }  // namespace quil

@@ -49,9 +49,12 @@ void BM_WaveformPass400(benchmark::State& state) {
         state.SkipWithError("the application did not start");
         return;
     }
-    wide.app->SetWaveformSamples([](int32_t count, float* out, int32_t) {
+    // Live input: the signal moves on between passes, so each one draws.
+    int32_t phase = 0;
+    wide.app->SetWaveformSamples([&phase](int32_t count, float* out, int32_t) {
+        ++phase;
         for (int32_t k = 0; k < count; ++k)
-            out[k] = 0.7f * float(std::sin(k * 0.21));
+            out[k] = 0.7f * float(std::sin((k + phase) * 0.21));
         return 0;
     });
     for (auto _ : state)

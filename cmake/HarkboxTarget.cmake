@@ -1,5 +1,5 @@
 # Common compile settings for every target of the project: strict warnings
-# treated as errors, and the sanitizers chosen for this build tree.
+# (errors with HARKBOX_WERROR), and the sanitizers chosen for this build tree.
 
 if(HARKBOX_SANITIZE)
     set(_harkbox_san_flags -fsanitize=${HARKBOX_SANITIZE} -fno-omit-frame-pointer)
@@ -19,7 +19,7 @@ endif()
 function(harkbox_target target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-        -Wimplicit-fallthrough -Werror)
+        -Wimplicit-fallthrough $<$<BOOL:${HARKBOX_WERROR}>:-Werror>)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 

@@ -1,6 +1,5 @@
 #include "data/ArtCanvas.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "gfx/PixelArithmetic.h"
@@ -45,26 +44,6 @@ void Rasterise(const Path& path, Mask& into) {
     Rasterizer rasterizer(b, kBlocks);
     rasterizer.FillPath(path);
     rasterizer.ResolveToMask(into, b, Point{b.left, b.top});
-    // The rasteriser resolves a pixel that an edge crosses without changing
-    // sample row (the flat top or bottom of a curve, a horizontal edge inside
-    // a pixel) as all or nothing; it only ever errs towards full. The same
-    // shape mirrored across the diagonal has those edges upright, where it
-    // is exact, so the smaller of the two answers is the true coverage.
-    Path flipped = path;
-    flipped.Linear(0, 1, 1, 0);
-    const Rect tb{b.top, b.left, b.bottom, b.right};
-    Mask across;
-    if (!across.SetBounds(tb))
-        return;
-    Rasterizer other(tb, kBlocks);
-    other.FillPath(flipped);
-    other.ResolveToMask(across, tb, Point{tb.left, tb.top});
-    const Mask& read = across;
-    for (int32_t y = b.top; y < b.bottom; ++y) {
-        for (int32_t x = b.left; x < b.right; ++x) {
-            *into.At(x, y) = std::min(*into.At(x, y), *read.At(y, x));
-        }
-    }
 }
 
 void Unite(Mask& dst, const Mask& src) {

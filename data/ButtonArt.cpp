@@ -47,9 +47,8 @@ bool Cross(Mask& glyph, float dx, float dy) {
     return true;
 }
 
-// Circles are placed with their top and bottom on pixel edges: the
-// rasteriser resolves a pixel that an edge crosses without changing sample
-// row (the flat top of a curve) as all or nothing, which would notch them.
+// Circles are placed with their top and bottom on pixel edges, where their
+// outline stays crisp.
 //
 // The round face under the glyph, in one of the three states. Pressed
 // looks sunk: darker face, shade along the upper inner edge, glyph moved

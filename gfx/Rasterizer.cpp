@@ -114,7 +114,7 @@ Rasterizer::Rasterizer(const Rect& clip, uint32_t capacity) : clip_(clip) {
     bandTop_ = edge(int64_t{grid_.top} - kBandMargin);
     bandRight_ = edge(int64_t{grid_.right} + kBandMargin);
     bandBottom_ = edge(int64_t{grid_.bottom} + kBandMargin);
-    PlaceCursor(std::clamp(0, bandLeft_, bandRight_), std::clamp(0, bandTop_, bandBottom_));
+    PlaceCursor(std::clamp(0, bandLeft_, bandRight_), std::clamp(0, bandTop_, bandBottom_), false);
 }
 
 Rasterizer::~Rasterizer() = default;
@@ -145,8 +145,9 @@ bool Rasterizer::InBand(int32_t x, int32_t y) const {
     return bandLeft_ <= x && x <= bandRight_ && bandTop_ <= y && y <= bandBottom_;
 }
 
-// Puts the cursor on the sample of (x, y), a point inside the band.
-void Rasterizer::PlaceCursor(int32_t x, int32_t y) {
+// Puts the cursor on the sample of (x, y), a point inside the band; `enter`
+// when the outline comes there (not the constructor's resting place).
+void Rasterizer::PlaceCursor(int32_t x, int32_t y, bool enter) {
     cursorX_ = x;
     cursorY_ = y;
     const int32_t sx = Sample(x);
@@ -155,10 +156,10 @@ void Rasterizer::PlaceCursor(int32_t x, int32_t y) {
     subColumn_ = sx & 15;
     cursorPy_ = sy >> 4;
     subRowBit_ = 0x8000u >> (sy & 15);
-    LookUpCursor();
+    LookUpCursor(enter);
 }
 
-void Rasterizer::LookUpCursor() {
+void Rasterizer::LookUpCursor(bool enter) {
     if (cursorPy_ < grid_.top || cursorPy_ >= grid_.bottom || cursorPx_ >= grid_.right) {
         cursorState_ = 2;
         cursorCell_ = nullptr;
@@ -174,6 +175,12 @@ void Rasterizer::LookUpCursor() {
     cursorCell_ =
         cells_.get() + (int64_t{cursorPy_} - grid_.top) * cellStride_ + (int64_t{px} - grid_.left);
     cursorBlock_ = *cursorCell_ != 0 ? BlockAt(*cursorCell_) : nullptr;
+    // A cell the outline enters resolves from its samples even when no
+    // crossing lands in it: an edge that stays within one sample row across
+    // the cell (a flat top, a horizontal side) covers it only partly. The
+    // cell left of the clip stands in only for the crossings moved there.
+    if (enter && cursorState_ == 0 && cursorBlock_ == nullptr)
+        TakeBlock();
 }
 
 void Rasterizer::TakeStep(int32_t du, int32_t dv) {
@@ -204,7 +211,7 @@ void Rasterizer::TakeStep(int32_t du, int32_t dv) {
         }
     }
     if (moved)
-        LookUpCursor();
+        LookUpCursor(true);
     pendingDy_ = dv;
 }
 
@@ -312,7 +319,7 @@ void Rasterizer::SegmentTo(int32_t x, int32_t y) {
 void Rasterizer::MoveTo(int32_t x, int32_t y) {
     penX_ = x;
     penY_ = y;
-    PlaceCursor(std::clamp(x, bandLeft_, bandRight_), std::clamp(y, bandTop_, bandBottom_));
+    PlaceCursor(std::clamp(x, bandLeft_, bandRight_), std::clamp(y, bandTop_, bandBottom_), true);
 }
 
 void Rasterizer::LineTo(int32_t x, int32_t y) {

@@ -74,8 +74,8 @@ class Rasterizer {
     uint16_t* BlockAt(uint32_t index);
     const uint16_t* BlockAt(uint32_t index) const;
     uint16_t* TakeBlock();
-    void PlaceCursor(int32_t x, int32_t y);
-    void LookUpCursor();
+    void PlaceCursor(int32_t x, int32_t y, bool enter);
+    void LookUpCursor(bool enter);
     void TakeStep(int32_t du, int32_t dv);
     void RecordArrival();
     void ResetContour();
@@ -114,8 +114,9 @@ class Rasterizer {
     int32_t cursorX_ = 0;
     int32_t cursorY_ = 0;
 
-    // Cursor: pixel, sub-column 0..15, sub-row bit, cell and block (null
-    // until the cell's first toggle), and state: 0 inside the clip, 1 in a
+    // Cursor: pixel, sub-column 0..15, sub-row bit, cell and block (taken
+    // when the cursor enters a clip cell; in state 1 at the first crossing
+    // moved to the left edge), and state: 0 inside the clip, 1 in a
     // row of the clip but left of it (flags go to the clip's left cell), 2
     // anywhere else.
     int32_t cursorPx_ = 0;

@@ -16,8 +16,8 @@ void Render(const Rect& clip, std::string_view text, const TextStyle& style, con
         return;
     const TextLayout layout(text, style, view);
     // The rasteriser's coverage near its clip's edges depends on where they
-    // lie: crossings left of the clip are moved onto its left edge, where a
-    // cell then no longer comes out as 0 or 255 as it would inside, and
+    // lie: crossings left of the clip are moved onto its left edge, whose
+    // cells then resolve otherwise than they would inside, and
     // outlines are cut at a band around the clip. Filling over the whole view
     // and resolving only the clip makes a repaint of part of the view give
     // exactly the pixels of a full one, so repaints in pieces leave no seams.

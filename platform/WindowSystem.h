@@ -57,6 +57,12 @@ class WindowSystem {
     // after the tasks posted before it. A task still queued when the loop
     // ends may never run, so it must not rely on running.
     virtual void Post(std::function<void()> task) = 0;
+    // Main thread: from now on a request of the session or the terminal to
+    // end the program (SIGTERM, SIGINT on Linux) runs `handler` once per
+    // request on the main loop's thread instead of killing the process; a
+    // request made before RunMainLoop waits for it. An empty handler gives
+    // the system's default (the process ends at once) back.
+    virtual void SetEndRequestHandler(std::function<void()> handler) = 0;
     // Main thread: hands `url` to the desktop's own handler for its scheme
     // (the default browser), which opens it in a process of its own that
     // the program neither waits for nor hears from again. False when the

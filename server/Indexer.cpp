@@ -122,13 +122,8 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
         return;
     }
     NameSong(path, source.Title(), source.Artist(), song);
-    // The noise of the noisy tracks is drawn from the content hash, so
-    // that a recording always gets the same codes.
-    uint64_t seed = 0;
-    for (char c : song.contentHash)
-        seed = seed * 131 + static_cast<unsigned char>(c);
     RecordingCodes codes;
-    AnalyseRecordingWithNoise(source, seed, codes);
+    AnalyseRecording(source, codes);
     // The analysis stops quietly at a read failure; a file that breaks off
     // in the middle is refused rather than stored in part.
     if (source.ErrorText().size() > 0) {
@@ -156,8 +151,16 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
     char seconds[32];
     const long long whole = std::llround(song.seconds);
     std::snprintf(seconds, sizeof(seconds), "%lld:%02lld", whole / 60, whole % 60);
-    finish(Outcome::kAdded, "#" + std::to_string(id) + " " + song.title + " / " + song.artist +
-                                " (" + seconds + ")");
+    std::string line = "#";
+    line += std::to_string(id);
+    line += ' ';
+    line += song.title;
+    line += " / ";
+    line += song.artist;
+    line += " (";
+    line += seconds;
+    line += ')';
+    finish(Outcome::kAdded, line);
 }
 
 }  // namespace quil

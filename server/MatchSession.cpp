@@ -55,16 +55,6 @@ double MatchSession::SegmentScore(const SegmentRanks& segment, int64_t globalFra
     double score = 0;
     for (int32_t row = 0; row < 4; ++row)
         score += segment.rowScore[row][codes.rows[row]];
-    // The sound may have reached the client through noise: the best of the
-    // clean codes and the noisy tracks' codes at this frame.
-    const SegmentCodes* noisy = index_.NoisyCodesAt(globalFrame);
-    const int32_t tracks = std::min(index_.noisyTracks(), matcher_.settings().noisyTracks);
-    for (int32_t t = 0; t < tracks; ++t) {
-        double alternative = 0;
-        for (int32_t row = 0; row < 4; ++row)
-            alternative += segment.rowScore[row][noisy[t].rows[row]];
-        score = std::max(score, alternative);
-    }
     return score;
 }
 

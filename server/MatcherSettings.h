@@ -60,9 +60,6 @@ struct MatcherSettings {
     double patientThresholdPerLogFrame = 5.5;
     double patientMarginBase = 16.0;
     double patientMarginShare = 2.0;
-    // Noisy tracks of the catalogue that a segment is also scored against
-    // (at most as many as the catalogue holds; 0: the clean codes alone).
-    int32_t noisyTracks = 2;
     // Contenders kept per session; the weakest are dropped beyond this.
     int32_t maxContenders = 256;
 };

@@ -99,7 +99,8 @@ std::vector<uint8_t> ServerPackets::Answer(const SessionToken& token, const Song
     std::vector<uint8_t> packet = Header(kAnswerPacket, token, kAnswerHeadSize);
     packet[10] = static_cast<uint8_t>(text.size() >> 8);
     packet[11] = static_cast<uint8_t>(text.size());
-    packet.insert(packet.end(), text.begin(), text.end());
+    packet.resize(kAnswerHeadSize + text.size());
+    std::copy(text.begin(), text.end(), packet.begin() + kAnswerHeadSize);
     return packet;
 }
 

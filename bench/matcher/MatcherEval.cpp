@@ -151,8 +151,6 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         settings.candidates = static_cast<int32_t>(value);
     else if (key == "lookupRanks")
         settings.lookupRanks = static_cast<int32_t>(value);
-    else if (key == "noisyTracks")
-        settings.noisyTracks = static_cast<int32_t>(value);
     else if (key == "tolerance")
         settings.tolerance = static_cast<int32_t>(value);
     else if (key.rfind("rank", 0) == 0 && key.size() == 5 && key[4] >= '0' && key[4] <= '7')

@@ -112,6 +112,30 @@ void HeadlessWindowSystem::Post(std::function<void()> task) {
     wake_.notify_all();
 }
 
+void HeadlessWindowSystem::SetEndRequestHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    endRequest_ = std::move(handler);
+}
+
+void HeadlessWindowSystem::RequestEnd() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!endRequest_)
+            return;
+        // Looked up when the task runs, as a signal source would be.
+        tasks_.push_back([this] {
+            std::function<void()> handler;
+            {
+                std::lock_guard<std::mutex> hold(mutex_);
+                handler = endRequest_;
+            }
+            if (handler)
+                handler();
+        });
+    }
+    wake_.notify_all();
+}
+
 bool HeadlessWindowSystem::OpenUrl(const std::string& url) {
     openedUrls_.push_back(url);
     return true;

@@ -44,6 +44,11 @@ class HeadlessWindowSystem : public WindowSystem {
 
     // Any thread: queues `task` for the main loop.
     void Post(std::function<void()> task) override;
+    // Keeps the handler for RequestEnd.
+    void SetEndRequestHandler(std::function<void()> handler) override;
+    // Any thread: what a SIGTERM does on a real display, queues the end
+    // request handler's call for the main loop (nothing without a handler).
+    void RequestEnd();
     // Records the URL; nothing is started. True.
     bool OpenUrl(const std::string& url) override;
     // The URLs opened so far, oldest first.
@@ -71,6 +76,7 @@ class HeadlessWindowSystem : public WindowSystem {
     std::mutex mutex_;  // guards the queue and the quit request
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;
+    std::function<void()> endRequest_;
     bool quit_ = false;
     int exitCode_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "platform/linux/GtkWindowSystem.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <signal.h>
 
 #include <atomic>
 #include <functional>
@@ -36,11 +38,33 @@ void DeleteTask(gpointer task) {
 struct GtkWindowSystem::Impl {
     GMainLoop* loop = nullptr;
     std::atomic<int> exitCode{0};
+    // The end request handler and its signal sources (0: none).
+    std::function<void()> endRequest;
+    guint endSources[2] = {0, 0};
+
+    void RemoveEndSources() {
+        for (guint& source : endSources) {
+            // Removing the last source of a signal gives it its default
+            // action back.
+            if (source != 0)
+                g_source_remove(source);
+            source = 0;
+        }
+    }
+
+    static gboolean EndRequested(gpointer impl) {
+        // A copy: the handler may replace itself.
+        const std::function<void()> handler = static_cast<Impl*>(impl)->endRequest;
+        if (handler)
+            handler();
+        return G_SOURCE_CONTINUE;
+    }
 };
 
 GtkWindowSystem::GtkWindowSystem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 GtkWindowSystem::~GtkWindowSystem() {
+    impl_->RemoveEndSources();
     g_main_loop_unref(impl_->loop);
 }
 
@@ -101,6 +125,22 @@ void GtkWindowSystem::Post(std::function<void()> task) {
     // the task and deletes it whether or not it ever ran.
     auto* owned = new std::function<void()>(std::move(task));
     g_idle_add_full(G_PRIORITY_DEFAULT, RunTask, owned, DeleteTask);
+}
+
+void GtkWindowSystem::SetEndRequestHandler(std::function<void()> handler) {
+    impl_->RemoveEndSources();
+    impl_->endRequest = std::move(handler);
+    if (!impl_->endRequest)
+        return;
+    const int signals[2] = {SIGTERM, SIGINT};
+    for (int i = 0; i < 2; ++i) {
+        // A signal the program was started to ignore stays ignored: a
+        // shell's background job must not end on the terminal's Ctrl-C.
+        struct sigaction current {};
+        if (sigaction(signals[i], nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
+        impl_->endSources[i] = g_unix_signal_add(signals[i], Impl::EndRequested, impl_.get());
+    }
 }
 
 bool GtkWindowSystem::OpenUrl(const std::string& url) {

@@ -28,6 +28,10 @@ class GtkWindowSystem final : public WindowSystem {
     void PostQuit(int exitCode) override;
     // An idle source of the default main context runs the task.
     void Post(std::function<void()> task) override;
+    // GLib's Unix signal sources: the signal handler only wakes the main
+    // context, and the handler runs there. A signal ignored at start-up
+    // (SIGINT of a shell's background job) stays ignored.
+    void SetEndRequestHandler(std::function<void()> handler) override;
     // GIO's default application for the URL's scheme.
     bool OpenUrl(const std::string& url) override;
 

@@ -13,7 +13,12 @@ namespace {
 constexpr wchar_t kHelperClass[] = L"quil::MainLoop";
 constexpr UINT kTasksMessage = WM_APP + 1;
 constexpr UINT kQuitMessage = WM_APP + 2;
+constexpr UINT kEndRequestMessage = WM_APP + 3;
 constexpr WORD kAcceleratorResource = 109;
+constexpr wchar_t kSessionClass[] = L"quil::Session";
+// Windows waits about as long for an answer before it offers to end the
+// program by force.
+constexpr DWORD kEndWaitMs = 5000;
 
 }  // namespace
 
@@ -37,10 +42,24 @@ std::unique_ptr<Win32WindowSystem> Win32WindowSystem::Open() {
     system->accelerators_ =
         LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAcceleratorResource));
     system->processes_ = CreatePlatformProcessStarter();
+    system->ended_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!system->ended_)
+        return nullptr;
     return system;
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
+    // Everything the program stores is stored: the session's end may be
+    // answered, and the process may end.
+    if (ended_)
+        SetEvent(ended_);
+    if (session_.joinable()) {
+        if (sessionThread_)
+            PostThreadMessageW(sessionThread_, WM_QUIT, 0, 0);
+        session_.join();
+    }
+    if (ended_)
+        CloseHandle(ended_);
     SetWindowLongPtrW(helper_, GWLP_USERDATA, 0);
     DestroyWindow(helper_);
 }
@@ -56,7 +75,76 @@ LRESULT CALLBACK Win32WindowSystem::HelperProcedure(HWND window, UINT message, W
         PostQuitMessage(static_cast<int>(wParam));
         return 0;
     }
+    if (system && message == kEndRequestMessage) {
+        // A copy: the handler may replace itself.
+        const std::function<void()> handler = system->endRequest_;
+        if (handler)
+            handler();
+        return 0;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Win32WindowSystem::SetEndRequestHandler(std::function<void()> handler) {
+    endRequest_ = std::move(handler);
+    awaitEnd_ = static_cast<bool>(endRequest_);
+    if (endRequest_ && !session_.joinable()) {
+        std::promise<DWORD> started;
+        std::future<DWORD> thread = started.get_future();
+        session_ =
+            std::thread([this, promise = std::move(started)]() mutable { RunSession(promise); });
+        sessionThread_ = thread.get();
+    }
+}
+
+void Win32WindowSystem::RunSession(std::promise<DWORD>& started) {
+    static const bool registered = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = SessionProcedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kSessionClass;
+        return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    // Top-level but never shown: a message-only window would not hear the
+    // session's end.
+    HWND window = registered
+                      ? CreateWindowExW(WS_EX_TOOLWINDOW, kSessionClass, L"", WS_POPUP, 0, 0, 0, 0,
+                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)
+                      : nullptr;
+    if (!window) {
+        started.set_value(0);
+        return;
+    }
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // The window gave the thread its message queue: the quit can be posted.
+    started.set_value(GetCurrentThreadId());
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    DestroyWindow(window);
+}
+
+LRESULT CALLBACK Win32WindowSystem::SessionProcedure(HWND window, UINT message, WPARAM wParam,
+                                                     LPARAM lParam) {
+    auto* system = reinterpret_cast<Win32WindowSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // Once this returns, the session may end the process any time.
+            if (system && wParam && system->awaitEnd_) {
+                PostMessageW(system->helper_, kEndRequestMessage, 0, 0);
+                WaitForSingleObject(system->ended_, kEndWaitMs);
+            }
+            return 0;
+        case WM_CLOSE:
+            // A task manager's close request for every window of the
+            // program: the main window answers it, this one stays.
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 void Win32WindowSystem::RunTasks() {

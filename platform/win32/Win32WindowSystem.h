@@ -1,10 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <windows.h>
 
@@ -39,6 +42,15 @@ class Win32WindowSystem final : public WindowSystem {
     int RunMainLoop() override;
     void PostQuit(int exitCode) override;
     void Post(std::function<void()> task) override;
+    // A window program has no console, so no Ctrl-C reaches it; Windows asks
+    // it to end by closing its windows (the main window's close, as a task
+    // manager does) and by ending the user's session. The session's
+    // WM_ENDSESSION reaches top-level windows only, and the process may be
+    // ended as soon as it is answered: a hidden window on a thread of its
+    // own receives it, queues the handler's call for the main loop and
+    // answers once this object is destroyed (the program's state stored by
+    // then), or after five seconds. Without a handler it answers at once.
+    void SetEndRequestHandler(std::function<void()> handler) override;
     // The browser registered for "http" (BrowserLaunch), else explorer.
     bool OpenUrl(const std::string& url) override;
 
@@ -47,12 +59,22 @@ class Win32WindowSystem final : public WindowSystem {
     static LRESULT CALLBACK HelperProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     void RunTasks();
+    static LRESULT CALLBACK SessionProcedure(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+    // The session thread: its window's messages until WM_QUIT; its id (0
+    // when the window cannot be made) goes to `started`.
+    void RunSession(std::promise<DWORD>& started);
 
     HWND helper_ = nullptr;
     HACCEL accelerators_ = nullptr;
     std::unique_ptr<ProcessStarter> processes_;
     std::mutex mutex_;  // guards the queue
     std::deque<std::function<void()>> tasks_;
+    std::function<void()> endRequest_;   // main thread only
+    std::atomic<bool> awaitEnd_{false};  // a handler is set
+    std::thread session_;                // started with the first handler
+    DWORD sessionThread_ = 0;            // its id, 0 without its window
+    HANDLE ended_ = nullptr;             // manual-reset event: the destructor ran
 };
 
 }  // namespace quil

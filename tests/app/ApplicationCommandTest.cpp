@@ -77,11 +77,16 @@ TEST_F(AppTest, KnownCodesAreHandledUnknownOnesChangeNothing) {
     EXPECT_EQ(window().minimizeCount(), 1);
 }
 
-TEST_F(AppTest, QuitAndCloseEndTheLoopWithZero) {
+TEST_F(AppTest, QuitCloseAndEndRequestsEndTheLoopWithZero) {
     ASSERT_EQ(StartApp(), 0);
-    for (uint32_t code : {CommandCode("quit"), CommandCode("clos")}) {
+    for (uint32_t code : {CommandCode("quit"), CommandCode("clos"), uint32_t{0}}) {
         system_.PostQuit(55);  // overwritten by the command's own quit
-        EXPECT_TRUE(app().command(code, 0));
+        if (code == 0) {
+            system_.RequestEnd();  // a SIGTERM
+            EXPECT_EQ(system_.RunPendingTasks(), 1);
+        } else {
+            EXPECT_TRUE(app().command(code, 0));
+        }
         EXPECT_EQ(system_.RunMainLoop(), 0) << code;
     }
     // The close button sends 'quit' through the same handler.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "AppTestSupport.h"
@@ -48,26 +49,38 @@ TEST(WaveformTickerTest, TriggerIsTheFirstRisingZeroCrossing) {
 TEST(WaveformTickerTest, SilenceDrawsAFlatTwoPixelBand) {
     Mask mask = MaskOf(127, 40);
     WaveformTicker::DrawBand(mask, std::vector<float>(177, 0.0f));
-    // y = 18.5: the band runs from 17.5 to 19.5. The rasteriser gives a
-    // cell that no edge crosses all or nothing, so the half-covered rows
-    // above and below come out full inside the band.
-    for (int32_t x = 0; x < 126; ++x) {
-        double sum = 0;
-        double centre = 0;
-        Column(mask, x, sum, centre);
-        EXPECT_GE(sum, 1.9) << x;
-        EXPECT_LE(sum, 3.0) << x;
-        EXPECT_NEAR(centre, 18.5, 0.1) << x;
-    }
-    // The band ends at the last sample's column.
-    double sum = 0;
-    double centre = 0;
-    Column(mask, 126, sum, centre);
-    EXPECT_EQ(sum, 0.0);
-    for (int32_t y = 0; y < 40; ++y) {
-        if (y < 17 || y > 19) {
-            EXPECT_EQ(*mask.At(50, y), 0) << y;
+    // y = 18.5: the band runs from 17.5 to 19.5, half of row 17, row 18 and
+    // half of row 19 (the band's top sample row stays out), in every column
+    // up to the last sample's.
+    for (int32_t x = 0; x < 127; ++x) {
+        for (int32_t y = 0; y < 40; ++y) {
+            const int want = x == 126 ? 0 : y == 17 ? 112 : y == 18 ? 255 : y == 19 ? 128 : 0;
+            ASSERT_EQ(*mask.At(x, y), want) << x << ", " << y;
         }
+    }
+}
+
+TEST(WaveformTickerTest, RedrawChangesTheMaskOnlyWhenItsPixelsChange) {
+    WaveformTicker ticker;
+    Mask mask = MaskOf(127, 40);
+    const std::vector<float> silence(177, 0.0f);
+    EXPECT_TRUE(ticker.Redraw(mask, silence));
+    EXPECT_EQ(*mask.At(60, 18), 255);
+    EXPECT_FALSE(ticker.Redraw(mask, silence));
+    // Pixels changed elsewhere (a width change keeps only part of them) are
+    // drawn again, for the same samples too.
+    *mask.At(60, 18) = 7;
+    EXPECT_TRUE(ticker.Redraw(mask, silence));
+    EXPECT_EQ(*mask.At(60, 18), 255);
+    // Other samples that draw the same pixels change nothing.
+    std::vector<float> faint = silence;
+    faint[100] = -0.001f;  // a third of a sample row lower
+    EXPECT_FALSE(ticker.Redraw(mask, faint));
+
+    // Passes slow down once the band has stayed the same for a while.
+    for (const auto& [unchanged, period] :
+         {std::pair{0, 40}, std::pair{4, 40}, std::pair{5, 200}, std::pair{1000, 200}}) {
+        EXPECT_EQ(WaveformTicker::PeriodMs(unchanged), period) << unchanged;
     }
 }
 
@@ -82,8 +95,7 @@ TEST(WaveformTickerTest, TheBandFollowsTheSamplesFromTheTrigger) {
     Mask mask = MaskOf(w, 40);
     WaveformTicker::DrawBand(mask, s);
     for (int32_t x = 0; x < w - 1; x += 5) {
-        // The band's centre is the sample's height, averaged over the pixel
-        // (within the all-or-nothing cells of the rasteriser).
+        // The band's centre is the sample's height, averaged over the pixel.
         const double y0 = (1.0 - s[20 + x]) * 18.5;
         const double y1 = (1.0 - s[20 + x + 1]) * 18.5;
         double sum = 0;
@@ -125,10 +137,11 @@ using testing::AppTest;
 TEST_F(AppTest, APassDrawsTheFetchedSamplesIntoTheWaveformView) {
     ASSERT_EQ(StartApp(), 0);
     int32_t asked = 0;
+    float level = 0.9f;  // no crossing: the band lies high
     app().SetWaveformSamples([&](int32_t count, float* out, int32_t) {
         asked = count;
         for (int32_t k = 0; k < count; ++k)
-            out[k] = 0.9f;  // no crossing: the band lies high
+            out[k] = level;
         return 0;
     });
     Window::LockGuard hold(app());
@@ -142,6 +155,22 @@ TEST_F(AppTest, APassDrawsTheFetchedSamplesIntoTheWaveformView) {
     const uint32_t band = window().ScreenPixel(40 + 60, 13 + 1);
     const uint32_t clear = window().ScreenPixel(40 + 60, 13 + 10);
     EXPECT_GT(band & 0xFF, clear & 0xFF);
+
+    // Only a band whose pixels change is presented again: live input draws,
+    // a steady signal or silence stays as it is shown.
+    const std::vector<uint8_t> shown = testing::ToRgba(window().Screen());
+    struct Pass {
+        float level;
+        bool presents;
+    };
+    for (const Pass& pass : {Pass{0.9f, false}, Pass{-0.5f, true}, Pass{-0.5f, false},
+                             Pass{0.0f, true}, Pass{0.0f, false}, Pass{0.9f, true}}) {
+        level = pass.level;
+        window().ClearPresentations();
+        app().DrawWaveformPass();
+        EXPECT_EQ(window().Presentations().empty(), !pass.presents) << pass.level;
+    }
+    EXPECT_EQ(testing::ToRgba(window().Screen()), shown);
     // The ticker must not call into this frame once it has gone.
     app().SetWaveformSamples({});
 }

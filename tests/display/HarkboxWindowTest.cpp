@@ -1,7 +1,7 @@
 // The harkbox program itself on a real X display: where its window opens,
 // what it shows, resizing and moving with the mouse, the popup menu, and
-// what it stores when it closes. Needs DISPLAY (scripts/test starts Xvfb),
-// xdotool and ImageMagick; skips otherwise. Every wait has a deadline.
+// what it stores when it closes, also when a signal ends it. Needs DISPLAY (scripts/test starts
+// Xvfb), xdotool and ImageMagick; skips otherwise. Every wait has a deadline.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -90,7 +90,20 @@ class Harkbox {
         envp.push_back(nullptr);
         std::string program = HARKBOX_PROGRAM;
         char* argv[] = {program.data(), nullptr};
-        return posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+        // The signals at their defaults, whatever this test inherited (a
+        // background job ignores SIGINT, and the program keeps that).
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        const bool started =
+            posix_spawn(&pid_, program.c_str(), nullptr, &attributes, argv, envp.data()) == 0;
+        posix_spawnattr_destroy(&attributes);
+        return started;
     }
 
     // The program's visible top-level window, waited for.
@@ -129,6 +142,8 @@ class Harkbox {
         }
         return g;
     }
+
+    bool Signal(int number) { return pid_ > 0 && kill(pid_, number) == 0; }
 
     // The exit status, or nullopt when the program still runs at the deadline.
     std::optional<int> WaitForExit() {
@@ -287,6 +302,22 @@ TEST_F(HarkboxWindowTest, AdjustWindowTwiceRestoresTheWidthAndCloseStoresTheGeom
     const std::string stored = ReadFile(program_->settingsFile());
     EXPECT_NE(stored.find("\"HarkboxWindowOrigin\"=\"(60, 70)\""), std::string::npos) << stored;
     EXPECT_NE(stored.find("\"HarkboxWindowWidth\"=dword:0000012c"), std::string::npos) << stored;
+}
+
+TEST_F(HarkboxWindowTest, TerminateAndInterruptCloseLikeTheMenu) {
+    // Nothing stored before: what the file holds afterwards the close stored.
+    for (const int number : {SIGTERM, SIGINT}) {
+        std::error_code ignored;
+        fs::remove(program_->settingsFile(), ignored);
+        program_.emplace(root_);
+        ASSERT_EQ(Start(), (Geometry{40, 40, 200, 66})) << number;
+        ASSERT_TRUE(program_->Signal(number));
+        EXPECT_EQ(program_->WaitForExit(), std::optional<int>(0)) << number;
+        const std::string stored = ReadFile(program_->settingsFile());
+        EXPECT_NE(stored.find("\"HarkboxWindowOrigin\"=\"(40, 40)\""), std::string::npos) << stored;
+        EXPECT_NE(stored.find("\"HarkboxWindowWidth\"=dword:000000c8"), std::string::npos)
+            << stored;
+    }
 }
 
 TEST_F(HarkboxWindowTest, HostileSettingsNeitherStopNorHangTheProgram) {

@@ -121,7 +121,7 @@ TEST(SettingsFileFormatTest, SizeLimitIsTheWholeFile) {
     ASSERT_EQ(fits.size(), SettingsFileFormat::kMaxFileSize);
     SettingsValues values;
     EXPECT_TRUE(ParseText(fits, values));
-    fits.insert(prefix.size(), "x");
+    fits.insert(prefix.size(), 1, 'x');
     EXPECT_FALSE(ParseText(fits, values));
     EXPECT_TRUE(values.empty());
 }

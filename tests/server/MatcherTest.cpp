@@ -80,23 +80,6 @@ TEST(RecordingCodesTest, EveryClientSegmentHasAnIdenticalDenseTwin) {
     EXPECT_EQ(twins.differing, 0);
 }
 
-TEST(RecordingCodesTest, NoisyTracksKeepTheCleanCodesAndTheirNoiseIsTheSameEachTime) {
-    const std::vector<float> song = SyntheticSong(30, 7);
-    const RecordingCodes clean = Analyse(song);
-    RecordingCodes first, second;
-    SongSource a(song), b(song);
-    ASSERT_EQ(AnalyseRecordingWithNoise(a, 5, first), 0);
-    ASSERT_EQ(AnalyseRecordingWithNoise(b, 5, second), 0);
-    EXPECT_EQ(first.book0, clean.book0);
-    EXPECT_EQ(first.book1, clean.book1);
-    ASSERT_EQ(first.noisy.size(), std::size(kNoiseLevelsDb));
-    for (size_t t = 0; t < first.noisy.size(); ++t) {
-        EXPECT_EQ(first.noisy[t].book0, second.noisy[t].book0);
-        EXPECT_EQ(first.noisy[t].book1.size(), clean.book1.size());
-        EXPECT_NE(first.noisy[t].book1, clean.book1);
-    }
-}
-
 TEST(RecordingCodesTest, RefusesAnotherRate) {
     std::vector<float> samples(44100);
     SongSource source(samples);
