@@ -71,6 +71,11 @@ LRESULT CALLBACK NotificationProcedure(HWND window, UINT message, WPARAM wParam,
         PostQuitMessage(0);
         return 0;
     }
+    // A task manager's close request reaches every top-level window of the
+    // program: the main window answers it; this one lives as long as its
+    // object, whose destructor waits for its thread.
+    if (message == WM_CLOSE)
+        return 0;
     if (message == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED) {
         auto* onChange =
             reinterpret_cast<std::function<void()>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -85,7 +90,9 @@ LRESULT CALLBACK NotificationProcedure(HWND window, UINT message, WPARAM wParam,
 DirectSoundInput::DirectSoundInput() {
     std::promise<void> ready;
     std::future<void> made = ready.get_future();
-    notifier_ = std::thread([this, &ready] {
+    // The thread owns the promise: set_value may still be running when the
+    // constructor has returned.
+    notifier_ = std::thread([this, ready = std::move(ready)]() mutable {
         static const bool registered = [] {
             WNDCLASSEXW windowClass{};
             windowClass.cbSize = sizeof windowClass;
