@@ -10,11 +10,10 @@
 #include <climits>
 #include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
 
+#include "platform/DetachedThread.h"
 #include "platform/Sockets.h"
 #include "platform/StopToken.h"
 
@@ -337,20 +336,18 @@ int LookupHostAddresses(const std::string& name, std::vector<uint32_t>& addresse
         return LookupNow(name, addresses);
 
     auto pending = std::make_shared<PendingLookup>();
-    try {
-        std::thread([pending, name] {
-            std::vector<uint32_t> found;
-            const int error = LookupNow(name, found);
-            std::lock_guard<std::mutex> guard(pending->mutex);
-            pending->error = error;
-            pending->addresses = std::move(found);
-            pending->done = true;
-            pending->finished.notify_all();
-        }).detach();
-    } catch (const std::exception&) {
-        // No thread to spare: the lookup runs here, unbounded.
+    const int started = StartDetachedThread([pending, name] {
+        std::vector<uint32_t> found;
+        const int error = LookupNow(name, found);
+        std::lock_guard<std::mutex> guard(pending->mutex);
+        pending->error = error;
+        pending->addresses = std::move(found);
+        pending->done = true;
+        pending->finished.notify_all();
+    });
+    // No thread to spare: the lookup runs here, unbounded.
+    if (started != 0)
         return LookupNow(name, addresses);
-    }
 
     const SlicedWait wait(timeoutMilliseconds, stop);
     std::unique_lock<std::mutex> lock(pending->mutex);
