@@ -19,6 +19,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Libraries built for Windows from Debian's sources (libsndfile and libsoxr,
+# by scripts/build-windows) under HARKBOX_MINGW_DEPS; pkg-config sees those
+# only, never the build machine's own.
+set(HARKBOX_MINGW_DEPS "" CACHE PATH "Prefix of libraries built for Windows")
+if(HARKBOX_MINGW_DEPS)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${HARKBOX_MINGW_DEPS})
+    set(ENV{PKG_CONFIG_LIBDIR} "${HARKBOX_MINGW_DEPS}/lib/pkgconfig")
+else()
+    set(ENV{PKG_CONFIG_LIBDIR} "/nonexistent/harkbox-windows-libraries")
+endif()
+set(ENV{PKG_CONFIG_PATH} "")
+
 # -static also takes winpthread's archive instead of its DLL.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
