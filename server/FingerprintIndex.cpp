@@ -13,18 +13,27 @@ uint32_t KeyOf(int32_t pair, uint8_t first, uint8_t second) {
 }  // namespace
 
 void FingerprintIndex::AddSong(const SongInfo& song, const RecordingCodes& codes) {
-    if (!codes_.empty())
+    if (noisyTracks_ < 0)
+        noisyTracks_ = static_cast<int32_t>(codes.noisy.size());
+    const size_t tracks = static_cast<size_t>(noisyTracks_);
+    if (!codes_.empty()) {
         codes_.resize(codes_.size() + kGap);
+        noisyCodes_.resize(codes_.size() * tracks);
+    }
     songs_.push_back(song);
     bases_.push_back(static_cast<uint32_t>(codes_.size()));
     const int32_t segments = codes.segments();
-    for (int32_t f = 0; f < segments; ++f)
+    for (int32_t f = 0; f < segments; ++f) {
         codes_.push_back(codes.At(f));
+        for (size_t t = 0; t < tracks; ++t)
+            noisyCodes_.push_back(t < codes.noisy.size() ? codes.NoisyAt(f, t) : codes.At(f));
+    }
     ends_.push_back(static_cast<uint32_t>(codes_.size()));
     songFrames_ += static_cast<size_t>(segments);
 }
 
 void FingerprintIndex::Finish() {
+    noisyTracks_ = std::max(noisyTracks_, 0);
     valid_.assign(codes_.size(), 0);
     for (size_t i = 0; i < songs_.size(); ++i)
         std::fill(valid_.begin() + bases_[i], valid_.begin() + ends_[i], 1);
@@ -80,8 +89,8 @@ std::span<const uint32_t> FingerprintIndex::Postings(int32_t pair, uint8_t first
 }
 
 size_t FingerprintIndex::MemoryBytes() const {
-    size_t bytes = codes_.capacity() * sizeof(SegmentCodes) + valid_.capacity() +
-                   keyStart_.capacity() * sizeof(uint32_t) +
+    size_t bytes = (codes_.capacity() + noisyCodes_.capacity()) * sizeof(SegmentCodes) +
+                   valid_.capacity() + keyStart_.capacity() * sizeof(uint32_t) +
                    postings_.capacity() * sizeof(uint32_t) +
                    (bases_.capacity() + ends_.capacity()) * sizeof(uint32_t);
     for (const SongInfo& song : songs_)

@@ -61,6 +61,15 @@ class FingerprintIndex {
         return true;
     }
 
+    // Noisy tracks per frame (the same for every song; a song indexed
+    // without them repeats its clean codes).
+    int32_t noisyTracks() const { return noisyTracks_; }
+    // The codes of `frame` on each noisy track, noisyTracks() of them;
+    // only for a frame whose CodesAt is true.
+    const SegmentCodes* NoisyCodesAt(int64_t frame) const {
+        return noisyCodes_.data() + static_cast<size_t>(frame) * static_cast<size_t>(noisyTracks_);
+    }
+
     // The frames posted under (pair, first code, second code), ascending.
     std::span<const uint32_t> Postings(int32_t pair, uint8_t first, uint8_t second) const;
 
@@ -79,7 +88,9 @@ class FingerprintIndex {
     // Four codes per frame; gap frames hold zeros and are not valid.
     std::vector<SegmentCodes> codes_;
     std::vector<uint8_t> valid_;
-    std::vector<uint32_t> keyStart_;  // kKeys + 1 offsets into postings_
+    std::vector<SegmentCodes> noisyCodes_;  // noisyTracks_ per frame
+    int32_t noisyTracks_ = -1;              // set by the first song
+    std::vector<uint32_t> keyStart_;        // kKeys + 1 offsets into postings_
     std::vector<uint32_t> postings_;
     double share_[2][256] = {};
     size_t songFrames_ = 0;

@@ -122,8 +122,13 @@ void Indexer::IndexOne(const std::string& path, const Report& report) {
         return;
     }
     NameSong(path, source.Title(), source.Artist(), song);
+    // The noise of the noisy tracks is drawn from the content hash, so
+    // that a recording always gets the same codes.
+    uint64_t seed = 0;
+    for (char c : song.contentHash)
+        seed = seed * 131 + static_cast<unsigned char>(c);
     RecordingCodes codes;
-    AnalyseRecording(source, codes);
+    AnalyseRecordingWithNoise(source, seed, codes);
     // The analysis stops quietly at a read failure; a file that breaks off
     // in the middle is refused rather than stored in part.
     if (source.ErrorText().size() > 0) {

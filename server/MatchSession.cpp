@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "fingerprint/AnalysisConstants.h"
 #include "server/FrameSort.h"
@@ -21,6 +22,11 @@ constexpr size_t kLookAlikeSample = 512;
 // the same music (two releases, a remaster), as a share of the rows
 // compared; unrelated songs agree in a few per cent.
 constexpr double kDuplicateShare = 0.3;
+// Shifts, in hops, at which a contender's background is measured: beyond
+// the tolerance, within about a row's length or two of the alignment (a row
+// averages 8 hops), where true music has moved on and held sound has not;
+// not multiples of one another, so that a repeating beat lines up with few.
+constexpr int32_t kBackgroundShifts[] = {-29, -17, -9, -4, 4, 9, 17, 29};
 
 }  // namespace
 
@@ -55,6 +61,16 @@ double MatchSession::SegmentScore(const SegmentRanks& segment, int64_t globalFra
     double score = 0;
     for (int32_t row = 0; row < 4; ++row)
         score += segment.rowScore[row][codes.rows[row]];
+    // The sound may have reached the client through noise: the best of the
+    // clean codes and the noisy tracks' codes at this frame.
+    const SegmentCodes* noisy = index_.NoisyCodesAt(globalFrame);
+    const int32_t tracks = std::min(index_.noisyTracks(), matcher_.settings().noisyTracks);
+    for (int32_t t = 0; t < tracks; ++t) {
+        double alternative = 0;
+        for (int32_t row = 0; row < 4; ++row)
+            alternative += segment.rowScore[row][noisy[t].rows[row]];
+        score = std::max(score, alternative);
+    }
     return score;
 }
 
@@ -66,26 +82,40 @@ double MatchSession::RawScore(const SegmentRanks& segment, int64_t offset) const
     return best;
 }
 
+double MatchSession::Surprising(const SegmentRanks& segment, double raw) const {
+    // The best match of any segment anywhere is about ln(frames) surprising
+    // by construction; the biases take that back.
+    const int32_t bin = std::clamp(static_cast<int32_t>(raw / kScoreStep), 0, kScoreBins - 1);
+    const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
+    return std::min(raw, surprise);
+}
+
 double MatchSession::Evidence(const SegmentRanks& segment, double raw) const {
-    const MatcherSettings& settings = matcher_.settings();
     if (raw <= bias_)
         return 0;
-    // The surprise of the score among the catalogue's frames: ln(frames
-    // over look-alikes). The best match of any segment anywhere is about
-    // ln(frames) surprising by construction, the bias takes that back.
-    const int32_t bin = std::min(static_cast<int32_t>(raw / kScoreStep), kScoreBins - 1);
-    const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
-    return std::clamp(std::min(raw, surprise) - bias_, 0.0, settings.segmentCap);
+    return std::clamp(Surprising(segment, raw) - bias_, 0.0, matcher_.settings().segmentCap);
+}
+
+double MatchSession::Background(const SegmentRanks& segment, int64_t offset) const {
+    constexpr size_t kShifts = std::size(kBackgroundShifts);
+    double scores[kShifts];
+    for (size_t i = 0; i < kShifts; ++i)
+        scores[i] = Surprising(segment, RawScore(segment, offset + kBackgroundShifts[i]));
+    std::nth_element(scores, scores + kShifts / 2, scores + kShifts);
+    const double upper = scores[kShifts / 2];
+    const double lower = *std::max_element(scores, scores + kShifts / 2);
+    return (lower + upper) / 2;
 }
 
 void MatchSession::AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const {
     const MatcherSettings& settings = matcher_.settings();
     const double raw = RawScore(segment, contender.offset);
     contender.score += Evidence(segment, raw);
-    const int32_t bin = std::clamp(static_cast<int32_t>(raw / kScoreStep), 0, kScoreBins - 1);
-    const double surprise = logFrames_ - std::log(std::max<double>(segment.lookAlikes[bin], 1.0));
-    contender.patientScore += std::clamp(std::min(raw, surprise) - patientBias_,
-                                         settings.patientFloor, settings.segmentCap);
+    double bias = patientBias_;
+    if (settings.patientBackground > 0)
+        bias = std::max(bias, Background(segment, contender.offset));
+    contender.patientScore +=
+        std::clamp(Surprising(segment, raw) - bias, settings.patientFloor, settings.segmentCap);
 }
 
 void MatchSession::Promote(int64_t offset) {

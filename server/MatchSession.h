@@ -71,6 +71,12 @@ class MatchSession : public IdentifySession {
     // and the surprise of it among the catalogue's frames (ln of frames
     // over look-alikes), less the bias, capped.
     double Evidence(const SegmentRanks& segment, double raw) const;
+    // The smaller of the raw score and its surprise among the catalogue's
+    // frames (ln of frames over look-alikes).
+    double Surprising(const SegmentRanks& segment, double raw) const;
+    // What the segment scores beside the alignment `offset`, where only
+    // stationary sound agrees: the median of Surprising over a few shifts.
+    double Background(const SegmentRanks& segment, int64_t offset) const;
     // Adds the segment's evidence at the contender's offset to both its
     // scores.
     void AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const;

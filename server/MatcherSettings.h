@@ -55,11 +55,20 @@ struct MatcherSettings {
     // song by patientMarginBase + patientMarginShare x that song's score.
     // Either rule names the song; measured on held-out music, neither alone
     // keeps both the quick clean decisions and the noisy recall.
-    double patientBiasShare = 0.3;
+    double patientBiasShare = 0.4;
     double patientFloor = -1.0;
+    // A patient segment's bias is at least what the same song scores a few
+    // hops beside the alignment (the median over shifts of 4 to 29 hops):
+    // sound of the same style or held chords agree with a look-alike song
+    // at every offset near the alignment, true music only at its own; a
+    // true match keeps its sharp peak. 0 turns it off.
+    int32_t patientBackground = 1;
     double patientThresholdPerLogFrame = 5.5;
     double patientMarginBase = 16.0;
     double patientMarginShare = 2.0;
+    // Noisy tracks of the catalogue that a segment is also scored against
+    // (at most as many as the catalogue holds; 0: the clean codes alone).
+    int32_t noisyTracks = 2;
     // Contenders kept per session; the weakest are dropped beyond this.
     int32_t maxContenders = 256;
 };

@@ -1,13 +1,14 @@
 #include "server/RecordingCodes.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <iterator>
 #include <memory>
+#include <random>
 
 #include "fingerprint/AnalysisConstants.h"
-#include "fingerprint/BandAnalyzer.h"
-#include "fingerprint/BandHistory.h"
-#include "fingerprint/Codebooks.h"
-#include "fingerprint/NearestCodeword.h"
+#include "server/DenseAnalysis.h"
 
 namespace quil {
 
@@ -16,18 +17,10 @@ namespace {
 // Row r of a segment starts kRowSpacing * r hops after the segment.
 constexpr int32_t kLastRowStart = (kSegmentRows - 1) * kRowSpacing;
 
-// What one analysis works with; large, so it lives on the heap.
-struct DenseState {
-    // The fast search gives exactly the plain search's nearest codeword.
-    NearestCodeword book0{Codebook(0)};
-    NearestCodeword book1{Codebook(1)};
-    float frame[kFrameSize] = {};
-    BandAnalyzer analyzer;
-    BandHistory history;
-    // The last kRowHops hops' contributions 0.125 x (band - running mean),
-    // in double precision as the client adds them.
-    double recent[kRowHops][kBandCount] = {};
-};
+// The noise of a hop is scaled to the sound's RMS over this many hops on
+// either side (five seconds): about what an excerpt of ten or twenty
+// seconds measures its level over.
+constexpr int64_t kHalfWindow = 215;
 
 }  // namespace
 
@@ -42,49 +35,86 @@ SegmentCodes RecordingCodes::At(int32_t frame) const {
         {book0[f], book1[f + kRowSpacing], book1[f + 2 * kRowSpacing], book1[f + kLastRowStart]}};
 }
 
+SegmentCodes RecordingCodes::NoisyAt(int32_t frame, size_t track) const {
+    const size_t f = static_cast<size_t>(frame);
+    const Track& t = noisy[track];
+    return {{t.book0[f], t.book1[f + kRowSpacing], t.book1[f + 2 * kRowSpacing],
+             t.book1[f + kLastRowStart]}};
+}
+
 int AnalyseRecording(SampleSource& source, RecordingCodes& codes) {
     codes.book0.clear();
     codes.book1.clear();
+    codes.noisy.clear();
     if (source.sampleRate != kAnalysisRate)
         return -1;
-    auto state = std::make_unique<DenseState>();
-    float* newest = state->frame + (kFrameSize - kHopSize);
     if (source.TotalLength() > 0) {
-        size_t hops = static_cast<size_t>(source.TotalLength() / kHopSize + 1);
+        const size_t hops = static_cast<size_t>(source.TotalLength() / kHopSize + 1);
         codes.book0.reserve(hops);
         codes.book1.reserve(hops);
     }
+    DenseAnalysis analysis(codes.book0, codes.book1);
+    std::vector<float> hop(kHopSize);
+    while (source.open && source.Read(kHopSize, hop.data()) == 0)
+        analysis.Add(hop.data());
+    return 0;
+}
 
-    for (int64_t hop = 0; source.open; ++hop) {
-        if (source.Read(kHopSize, newest) != 0)
-            break;
-        state->analyzer.Analyse(state->frame);
-        state->history.Add(state->analyzer.bands());
-        double* contribution = state->recent[hop % kRowHops];
-        const float* bands = state->analyzer.bands();
-        for (int32_t k = 0; k < kBandCount; ++k)
-            contribution[k] = 0.125 * (bands[k] - state->history.mean(k));
-        std::memmove(state->frame, newest, sizeof(float) * kHopSize);
-        if (hop + 1 < kRowHops)
-            continue;
+int AnalyseRecordingWithNoise(SampleSource& source, uint64_t seed, RecordingCodes& codes) {
+    codes.book0.clear();
+    codes.book1.clear();
+    constexpr size_t kTracks = std::size(kNoiseLevelsDb);
+    codes.noisy.assign(kTracks, {});
+    if (source.sampleRate != kAnalysisRate)
+        return -1;
+    DenseAnalysis clean(codes.book0, codes.book1);
+    std::vector<std::unique_ptr<DenseAnalysis>> noisy;
+    std::vector<std::mt19937_64> randoms;
+    std::vector<std::normal_distribution<double>> normals(kTracks);
+    for (size_t t = 0; t < kTracks; ++t) {
+        noisy.push_back(
+            std::make_unique<DenseAnalysis>(codes.noisy[t].book0, codes.noisy[t].book1));
+        randoms.emplace_back(seed + t);
+    }
 
-        // The row that began kRowHops - 1 hops ago is complete: add its
-        // hops in order, rounding to float after each step, then remove
-        // its mean, exactly as a segment's row is made.
-        float row[kBandCount] = {};
-        for (int64_t h = hop + 1 - kRowHops; h <= hop; ++h) {
-            const double* part = state->recent[h % kRowHops];
-            for (int32_t k = 0; k < kBandCount; ++k)
-                row[k] = static_cast<float>(row[k] + part[k]);
+    // Hops are read kHalfWindow ahead of the one analysed, so that its
+    // noise level sees the sound on both sides; `energy` holds the running
+    // sum of the hops' squared samples, `ahead` the samples not analysed yet.
+    std::vector<double> energy{0.0};
+    std::deque<std::vector<float>> ahead;
+    bool ended = false;
+    std::vector<float> mixed(kHopSize);
+    for (int64_t hop = 0;; ++hop) {
+        while (!ended && static_cast<int64_t>(energy.size()) - 1 <= hop + kHalfWindow) {
+            std::vector<float> samples(kHopSize);
+            if (!source.open || source.Read(kHopSize, samples.data()) != 0) {
+                ended = true;
+                break;
+            }
+            double sum = 0;
+            for (float s : samples)
+                sum += static_cast<double>(s) * s;
+            energy.push_back(energy.back() + sum);
+            ahead.push_back(std::move(samples));
         }
-        double sum = 0;
-        for (float value : row)
-            sum += value;
-        const double mean = sum / kBandCount;
-        for (float& value : row)
-            value = static_cast<float>(value - mean);
-        codes.book0.push_back(state->book0.Nearest(row));
-        codes.book1.push_back(state->book1.Nearest(row));
+        if (ahead.empty())
+            break;
+        const int64_t read = static_cast<int64_t>(energy.size()) - 1;
+        const int64_t first = std::max<int64_t>(hop - kHalfWindow, 0);
+        const int64_t last = std::min(read, hop + kHalfWindow + 1);
+        const double rms =
+            std::sqrt((energy[static_cast<size_t>(last)] - energy[static_cast<size_t>(first)]) /
+                      static_cast<double>((last - first) * kHopSize));
+        const std::vector<float>& samples = ahead.front();
+        clean.Add(samples.data());
+        for (size_t t = 0; t < kTracks; ++t) {
+            const double deviation = rms * std::pow(10.0, -kNoiseLevelsDb[t] / 20.0);
+            for (int32_t i = 0; i < kHopSize; ++i)
+                mixed[static_cast<size_t>(i)] = static_cast<float>(samples[static_cast<size_t>(i)] +
+                                                                   deviation * normals[t](randoms[t]));
+            noisy[t]->Add(mixed.data());
+        }
+        ahead.pop_front();
     }
     return 0;
 }

@@ -157,8 +157,19 @@ int64_t SqliteCatalogue::AddSong(const SongInfo& song, const RecordingCodes& cod
                     " codes) VALUES(?, ?, ?, ?, ?, ?, ?)");
     if (!write.ok())
         return Fail(kQueryFailed, "cannot store " + song.path);
+    for (const RecordingCodes::Track& track : codes.noisy) {
+        if (track.book0.size() != codes.book0.size() || track.book1.size() != codes.book0.size()) {
+            error_ = "noisy codes of another length";
+            return kDamaged;
+        }
+    }
+    // The clean codes, then each noisy track's, book 0 before book 1.
     std::vector<uint8_t> blob(codes.book0);
     blob.insert(blob.end(), codes.book1.begin(), codes.book1.end());
+    for (const RecordingCodes::Track& track : codes.noisy) {
+        blob.insert(blob.end(), track.book0.begin(), track.book0.end());
+        blob.insert(blob.end(), track.book1.begin(), track.book1.end());
+    }
     write.Text(1, song.title);
     write.Text(2, song.artist);
     sqlite3_bind_double(write.get(), 3, song.seconds);
@@ -187,7 +198,11 @@ int SqliteCatalogue::ForEachSong(const SongVisitor& visit) {
         const int64_t averages = sqlite3_column_int64(read.get(), 6);
         const void* blob = sqlite3_column_blob(read.get(), 7);
         const int64_t bytes = sqlite3_column_bytes(read.get(), 7);
-        if (averages < 0 || bytes != 2 * averages || (bytes > 0 && !blob)) {
+        // The clean track and up to kMaxNoisyTracks noisy ones.
+        constexpr int64_t kMaxNoisyTracks = 8;
+        const int64_t tracks = averages > 0 ? bytes / (2 * averages) : 1;
+        if (averages < 0 || tracks < 1 || (averages > 0 && bytes != 2 * averages * tracks) ||
+            (averages == 0 && bytes != 0) || tracks > 1 + kMaxNoisyTracks || (bytes > 0 && !blob)) {
             error_ = "song " + std::to_string(song.id) + " has damaged codes";
             return kDamaged;
         }
@@ -195,6 +210,12 @@ int SqliteCatalogue::ForEachSong(const SongVisitor& visit) {
         const size_t half = static_cast<size_t>(averages);
         codes.book0.assign(data, data + half);
         codes.book1.assign(data + half, data + 2 * half);
+        codes.noisy.resize(static_cast<size_t>(tracks - 1));
+        for (size_t t = 0; t < codes.noisy.size(); ++t) {
+            const uint8_t* start = data + 2 * half * (t + 1);
+            codes.noisy[t].book0.assign(start, start + half);
+            codes.noisy[t].book1.assign(start + half, start + 2 * half);
+        }
         if (!visit(song, codes))
             return 0;
     }

@@ -87,6 +87,10 @@ struct Outcome {
     std::string answer;  // title of the song named
     bool answered = false;
     bool right = false;
+    // Another recording of the same music named at the same place (a
+    // remaster, an enhanced release): its codes there equal the true
+    // song's. Counted apart, neither right nor wrong.
+    bool copy = false;
     double seconds = 0;
 };
 
@@ -151,6 +155,10 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         settings.candidates = static_cast<int32_t>(value);
     else if (key == "lookupRanks")
         settings.lookupRanks = static_cast<int32_t>(value);
+    else if (key == "patientBackground")
+        settings.patientBackground = static_cast<int32_t>(value);
+    else if (key == "noisyTracks")
+        settings.noisyTracks = static_cast<int32_t>(value);
     else if (key == "tolerance")
         settings.tolerance = static_cast<int32_t>(value);
     else if (key.rfind("rank", 0) == 0 && key.size() == 5 && key[4] >= '0' && key[4] <= '7')
@@ -474,6 +482,37 @@ int main(int argc, char** argv) {
                     (excerpt.trueSong >= 0
                          ? matcher.index().song(static_cast<size_t>(excerpt.trueSong)).id
                          : -1);
+            if (result.answer && !outcome.right && excerpt.trueSong >= 0) {
+                const FingerprintIndex& catalogue = matcher.index();
+                const int64_t trueStart =
+                    catalogue.base(static_cast<size_t>(excerpt.trueSong)) +
+                    std::llround(excerpt.offsetSeconds * kAnalysisRate / kHopSize);
+                int64_t answerStart = -1;
+                for (size_t s = 0; s < catalogue.songCount(); ++s)
+                    if (catalogue.song(s).id == result.answer->song.id)
+                        answerStart =
+                            catalogue.base(s) +
+                            std::llround(result.answer->offsetSeconds * kAnalysisRate / kHopSize);
+                int compared = 0, equal = 0;
+                for (size_t k = 0; answerStart >= 0 && k < collected.frames.size(); ++k) {
+                    SegmentCodes truth;
+                    if (!catalogue.CodesAt(trueStart + collected.frames[k], truth))
+                        continue;
+                    int best = 0;
+                    for (int t = -1; t <= 1; ++t) {
+                        SegmentCodes named;
+                        if (!catalogue.CodesAt(answerStart + collected.frames[k] + t, named))
+                            continue;
+                        int same = 0;
+                        for (int row = 0; row < 4; ++row)
+                            same += truth.rows[row] == named.rows[row];
+                        best = std::max(best, same);
+                    }
+                    compared += 4;
+                    equal += best;
+                }
+                outcome.copy = compared >= 8 && equal >= 0.3 * compared;
+            }
             if (!lines.empty()) {
                 std::lock_guard lock(traceMutex);
                 for (const std::string& line : lines)
@@ -504,9 +543,10 @@ int main(int argc, char** argv) {
                             (snr == "clean" ? std::string("clean") : snr + " dB"));
     std::printf("%-12s %8s %8s %6s %8s %10s\n", "cell", "excerpts", "recall%", "wrong", "median_s",
                 "negatives");
-    int totalWrong = 0, totalNegativeAnswers = 0;
+    int totalWrong = 0, totalNegativeAnswers = 0, totalCopies = 0;
     for (const std::string& cell : cells) {
         int count = 0, right = 0, wrong = 0, negativeExcerpts = 0, negativeAnswers = 0;
+        int copies = 0;
         std::vector<double> times;
         for (size_t i = 0; i < excerpts.size(); ++i) {
             if (excerpts[i].cell != cell)
@@ -524,6 +564,10 @@ int main(int argc, char** argv) {
             if (outcomes[i].right) {
                 ++right;
                 times.push_back(outcomes[i].seconds);
+            } else if (outcomes[i].copy) {
+                ++copies;
+                std::fprintf(stderr, "copy: %s at %.1f s (%s): %s\n", excerpts[i].path.c_str(),
+                             excerpts[i].offsetSeconds, cell.c_str(), outcomes[i].answer.c_str());
             } else if (outcomes[i].answered) {
                 ++wrong;
                 std::fprintf(stderr, "wrong: %s at %.1f s (%s): %s\n", excerpts[i].path.c_str(),
@@ -536,9 +580,11 @@ int main(int argc, char** argv) {
                     count ? 100.0 * right / count : 0.0, wrong, median, negativeAnswers,
                     negativeExcerpts);
         totalWrong += wrong;
+        totalCopies += copies;
         totalNegativeAnswers += negativeAnswers;
     }
-    std::printf("wrong answers: %d, negatives answered: %d\n", totalWrong, totalNegativeAnswers);
+    std::printf("wrong answers: %d, negatives answered: %d, other releases of the same music: %d\n",
+                totalWrong, totalNegativeAnswers, totalCopies);
     std::sort(packetSeconds.begin(), packetSeconds.end());
     if (!packetSeconds.empty()) {
         double sum = 0;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <vector>
 
+#include "audiofile/FileSampleSource.h"
 #include "fingerprint/AnalysisConstants.h"
 #include "fingerprint/Fingerprint.h"
 #include "server/FingerprintIndex.h"
@@ -80,6 +83,23 @@ TEST(RecordingCodesTest, EveryClientSegmentHasAnIdenticalDenseTwin) {
     EXPECT_EQ(twins.differing, 0);
 }
 
+TEST(RecordingCodesTest, NoisyTracksKeepTheCleanCodesAndTheirNoiseIsTheSameEachTime) {
+    const std::vector<float> song = SyntheticSong(30, 7);
+    const RecordingCodes clean = Analyse(song);
+    RecordingCodes first, second;
+    SongSource a(song), b(song);
+    ASSERT_EQ(AnalyseRecordingWithNoise(a, 5, first), 0);
+    ASSERT_EQ(AnalyseRecordingWithNoise(b, 5, second), 0);
+    EXPECT_EQ(first.book0, clean.book0);
+    EXPECT_EQ(first.book1, clean.book1);
+    ASSERT_EQ(first.noisy.size(), std::size(kNoiseLevelsDb));
+    for (size_t t = 0; t < first.noisy.size(); ++t) {
+        EXPECT_EQ(first.noisy[t].book0, second.noisy[t].book0);
+        EXPECT_EQ(first.noisy[t].book1.size(), clean.book1.size());
+        EXPECT_NE(first.noisy[t].book1, clean.book1);
+    }
+}
+
 TEST(RecordingCodesTest, RefusesAnotherRate) {
     std::vector<float> samples(44100);
     SongSource source(samples);
@@ -151,6 +171,56 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
             SongSource excerpt(stranger, At(5), At(30));
             EXPECT_FALSE(ReplayQuery(excerpt, *catalogue.matcher).answer.has_value()) << seed;
         }
+    }
+}
+
+// Three orchestral tracks of one game in the catalogue, indexed as the
+// service indexes (with their noisy tracks), and a fourth of the same style
+// played for a minute at many places: it sounds like them throughout but
+// matches none of them anywhere in particular, and is never named, while a
+// catalogued one is.
+TEST(MatcherTest, AStrangerOfTheSameStyleIsNotNamed) {
+    const std::filesystem::path music = "/usr/share/games/wesnoth/1.16/data/core/music";
+    if (!std::filesystem::exists(music / "loyalists.ogg"))
+        GTEST_SKIP() << "no game music in " << music << " (scripts/setup installs it)";
+    auto decode = [&](const char* name) {
+        FileSampleSource source;
+        std::vector<float> samples;
+        EXPECT_EQ(source.Open((music / name).string()), 0) << name;
+        std::vector<float> block(4096);
+        while (source.Read(static_cast<int32_t>(block.size()), block.data()) == 0)
+            samples.insert(samples.end(), block.begin(), block.end());
+        return samples;
+    };
+    FingerprintIndex index;
+    const char* const catalogued[] = {"northerners.ogg", "heroes_rite.ogg", "the_city_falls.ogg"};
+    std::vector<float> first;
+    for (size_t i = 0; i < std::size(catalogued); ++i) {
+        std::vector<float> samples = decode(catalogued[i]);
+        SongSource source(samples);
+        RecordingCodes codes;
+        ASSERT_EQ(AnalyseRecordingWithNoise(source, i + 1, codes), 0);
+        SongInfo song;
+        song.id = static_cast<int64_t>(i + 1);
+        song.title = catalogued[i];
+        index.AddSong(song, codes);
+        if (i == 0)
+            first = std::move(samples);
+    }
+    index.Finish();
+    const Matcher matcher(std::move(index), MatcherSettings{});
+
+    SongSource known(first, At(60), At(20));
+    ReplayResult result = ReplayQuery(known, matcher);
+    ASSERT_TRUE(result.answer.has_value());
+    EXPECT_EQ(result.answer->song.id, 1);
+
+    const std::vector<float> stranger = decode("loyalists.ogg");
+    for (double from = 0; from + 60 <= stranger.size() / kAnalysisRate; from += 15) {
+        SongSource excerpt(stranger, At(from), At(60));
+        result = ReplayQuery(excerpt, matcher);
+        EXPECT_FALSE(result.answer.has_value())
+            << "from " << from << " s: " << (result.answer ? result.answer->song.title : "");
     }
 }
 
