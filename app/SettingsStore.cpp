@@ -4,11 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <utility>
-#include <vector>
 
-#include "platform/ByteReader.h"
-#include "platform/SettingsFileFormat.h"
-#include "platform/SettingsFiles.h"
+#include "platform/ProgramVersion.h"
+#include "platform/SettingsRegistry.h"
 
 #ifndef HARKBOX_COMPANY_NAME
 #define HARKBOX_COMPANY_NAME ""
@@ -22,61 +20,26 @@ namespace {
 
 constexpr int32_t kWrongType = -1;
 
-std::string PathOf(const std::string& key) {
-    std::string path;
-    if (const int error = SettingsFiles::PathForKey(key, path))
-        throw SettingsError(error);
-    return path;
-}
-
-// The values of the key's file. A missing or damaged file answers false
-// (no values); other read errors throw.
-bool LoadValues(const std::string& path, SettingsValues& values) {
-    std::vector<uint8_t> bytes;
-    const int error = SettingsFiles::ReadFile(path, SettingsFileFormat::kMaxFileSize, bytes);
-    if (error == ENOENT || error == EFBIG)
-        return false;
+void Find(const std::string& key, const std::string& name, SettingsValue& value) {
+    const int error = SettingsRegistry::ReadValue(key, name, value);
+    if (error == SettingsRegistry::kOtherType)
+        throw SettingsError(kWrongType);
     if (error)
         throw SettingsError(error);
-    return SettingsFileFormat::Parse(ByteReader(bytes.data(), bytes.size()), values);
 }
 
-const SettingsValue& Find(const std::string& key, const std::string& name, SettingsValues& values) {
-    if (!LoadValues(PathOf(key), values))
-        throw SettingsError(ENOENT);
-    const auto found = values.find(name);
-    if (found == values.end())
-        throw SettingsError(ENOENT);
-    return found->second;
-}
-
-const std::string& FindText(const std::string& key, const std::string& name,
-                            SettingsValues& values) {
-    const SettingsValue& value = Find(key, name, values);
+std::string FindText(const std::string& key, const std::string& name) {
+    SettingsValue value;
+    Find(key, name, value);
     if (value.type != SettingsValue::Type::kText)
         throw SettingsError(kWrongType);
-    return value.text;
+    return std::move(value.text);
 }
 
-void Store(const std::string& key, const std::string& name, SettingsValue value) {
+void Store(const std::string& key, const std::string& name, const SettingsValue& value) {
     if (name.empty())
         throw SettingsError(EINVAL);
-    const std::string path = PathOf(key);
-    // Read and rewritten under the file's update lock, so that another
-    // running copy's write in between is kept, not overwritten.
-    const auto change = [&](int readError, const std::vector<uint8_t>& bytes, std::string& text) {
-        if (readError != 0 && readError != ENOENT && readError != EFBIG)
-            return readError;
-        SettingsValues values;
-        // A damaged or oversized file keeps nothing (Parse leaves no values).
-        if (readError == 0)
-            SettingsFileFormat::Parse(ByteReader(bytes.data(), bytes.size()), values);
-        values.insert_or_assign(name, value);
-        text = SettingsFileFormat::Format(values);
-        // A file the next read would refuse is not written.
-        return text.size() > SettingsFileFormat::kMaxFileSize ? EFBIG : 0;
-    };
-    if (const int error = SettingsFiles::UpdateFile(path, SettingsFileFormat::kMaxFileSize, change))
+    if (const int error = SettingsRegistry::WriteValue(key, name, value))
         throw SettingsError(error);
 }
 
@@ -84,7 +47,7 @@ void StoreText(const std::string& key, const std::string& name, std::string text
     SettingsValue value;
     value.type = SettingsValue::Type::kText;
     value.text = std::move(text);
-    Store(key, name, std::move(value));
+    Store(key, name, value);
 }
 
 bool IsSpace(char c) {
@@ -135,7 +98,14 @@ SettingsError::SettingsError(int32_t code)
     : std::runtime_error("settings operation failed with " + std::to_string(code)), code_(code) {}
 
 std::string SettingsStore::BuildSettingsKey(std::string_view programPath) {
-    return SettingsKeyFor(HARKBOX_COMPANY_NAME, HARKBOX_INTERNAL_NAME, programPath);
+    std::string company;
+    std::string internalName;
+    const int error = ReadProgramVersionNames(std::string(programPath), company, internalName);
+    if (error == 0)
+        return SettingsKeyFor(company, internalName, programPath);
+    if (error == ENOSYS)
+        return SettingsKeyFor(HARKBOX_COMPANY_NAME, HARKBOX_INTERNAL_NAME, programPath);
+    return SettingsKeyFor({}, {}, programPath);
 }
 
 std::string SettingsStore::SettingsKeyFor(std::string_view company, std::string_view internalName,
@@ -157,8 +127,8 @@ std::string SettingsStore::SettingsKeyFor(std::string_view company, std::string_
 }
 
 int32_t SettingsStore::ReadInt(const std::string& key, const std::string& name) {
-    SettingsValues values;
-    const SettingsValue& value = Find(key, name, values);
+    SettingsValue value;
+    Find(key, name, value);
     if (value.type != SettingsValue::Type::kDword)
         throw SettingsError(kWrongType);
     return static_cast<int32_t>(value.dword);
@@ -168,13 +138,12 @@ void SettingsStore::WriteInt(const std::string& key, const std::string& name, in
     SettingsValue stored;
     stored.type = SettingsValue::Type::kDword;
     stored.dword = static_cast<uint32_t>(value);
-    Store(key, name, std::move(stored));
+    Store(key, name, stored);
 }
 
 void SettingsStore::ReadString(const std::string& key, const std::string& name, char* buffer,
                                size_t size) {
-    SettingsValues values;
-    const std::string& text = FindText(key, name, values);
+    const std::string text = FindText(key, name);
     if (!buffer || text.size() >= size)
         throw SettingsError(ERANGE);
     std::memcpy(buffer, text.data(), text.size());
@@ -187,8 +156,7 @@ void SettingsStore::WriteString(const std::string& key, const std::string& name,
 
 void SettingsStore::ReadPoint(const std::string& key, const std::string& name, int32_t& x,
                               int32_t& y) {
-    SettingsValues values;
-    const std::string& text = FindText(key, name, values);
+    const std::string text = FindText(key, name);
     int32_t px = 0;
     int32_t py = 0;
     if (text.size() >= kPointBufferSize || !ParsePoint(text, px, py)) {
@@ -209,8 +177,7 @@ void SettingsStore::WritePoint(const std::string& key, const std::string& name, 
 }
 
 std::string SettingsStore::ReadText(const std::string& key, const std::string& name) {
-    SettingsValues values;
-    const std::string& text = FindText(key, name, values);
+    const std::string text = FindText(key, name);
     if (text.size() >= kTextBufferSize)
         throw SettingsError(kWrongType);
     return text;

@@ -9,8 +9,9 @@
 namespace quil {
 
 // A failed settings operation. `code` is the platform's error number (errno
-// value: ENOENT for a missing key, file or value, others for I/O errors), or
-// -1 when the stored value has the wrong type or cannot be parsed.
+// values, the registry's codes on Windows; 2 for a missing key, file or
+// value on both), or -1 when the stored value has the wrong type or cannot
+// be parsed.
 class SettingsError : public std::runtime_error {
   public:
     explicit SettingsError(int32_t code);
@@ -21,12 +22,14 @@ class SettingsError : public std::runtime_error {
 };
 
 // The per-user settings: named values under a key name such as
-// "SOFTWARE\\Harkbox Project\\Harkbox\\Settings", kept in one file per key
-// (see SettingsFiles and SettingsFileFormat). Every operation opens the file
-// for itself and keeps nothing open; every failure throws SettingsError, and
-// this is the only part of the program that throws. Main thread only.
+// "SOFTWARE\\Harkbox Project\\Harkbox\\Settings", kept where the platform
+// keeps them (SettingsRegistry: the registry on Windows, else one file per
+// key). Every operation opens the key for itself and keeps nothing open;
+// every failure throws SettingsError, and this is the only part of the
+// program that throws. Main thread only.
 //
-// A damaged file (see SettingsFileFormat) reads as if it held no values.
+// Where keys are files, a damaged file (see SettingsFileFormat) reads as if
+// it held no values.
 // A write needs the other values of the file to keep them; from a damaged
 // file nothing can be kept, so the write replaces it with the new value alone.
 class SettingsStore {
@@ -38,9 +41,11 @@ class SettingsStore {
     // The buffer of ReadPoint and WritePoint.
     static constexpr size_t kPointBufferSize = 80;
 
-    // The key of this build: named after the company and internal names the
-    // build was configured with, else after the program file of
-    // `programPath` (the executable's path as started).
+    // The key of this program: named after the company and internal names
+    // of the version block of the program file at `programPath` (the
+    // executable's path as started), else after that file's name. Where
+    // program files carry no version block (Linux) the build's configured
+    // names stand in for the block's.
     static std::string BuildSettingsKey(std::string_view programPath);
     // "SOFTWARE\\<company>\\<internal name>\\Settings" when both names are
     // non-empty, else "SOFTWARE\\Unknown Company\\<file name>\\Settings" with

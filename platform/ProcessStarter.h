@@ -21,7 +21,8 @@ class ProcessStarter {
     virtual int StartDetached(const std::vector<std::string>& argv) = 0;
 };
 
-// The starter of this platform (posix_spawn on Linux). Never null.
+// The starter of this platform (posix_spawn on Linux, CreateProcess on
+// Windows). Never null.
 std::unique_ptr<ProcessStarter> CreatePlatformProcessStarter();
 
 }  // namespace quil

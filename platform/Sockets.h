@@ -46,6 +46,12 @@ int SetSendTimeout(SocketHandle socket, int32_t milliseconds);
 int SetNonBlocking(SocketHandle socket, bool nonBlocking);
 // Binds to the given local endpoint (port 0: any free port).
 int BindSocket(SocketHandle socket, const SocketAddress& local);
+// Makes a bound stream socket accept connections, at most `backlog` waiting.
+int ListenSocket(SocketHandle socket, int backlog);
+// The next waiting connection of a listening socket, blocking; kNoSocket on
+// failure (see LastSocketError), which for a non-blocking socket without a
+// waiting connection is a would-block error. The connection is blocking.
+SocketHandle AcceptSocket(SocketHandle socket);
 // The local endpoint the socket is bound to.
 int LocalAddress(SocketHandle socket, SocketAddress& local);
 // Connects a stream socket; with a time-out above 0 (milliseconds) the

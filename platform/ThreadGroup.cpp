@@ -1,9 +1,9 @@
 #include "platform/ThreadGroup.h"
 
-#include <exception>
 #include <memory>
 #include <new>
-#include <thread>
+
+#include "platform/DetachedThread.h"
 
 namespace quil {
 
@@ -37,9 +37,8 @@ int ThreadGroup::Start(ThreadMain function, void* argument) {
         }
         ++running_;
     }
-    try {
-        std::thread(Run, record.get()).detach();
-    } catch (const std::exception&) {  // no thread resources, or no memory for them
+    StartRecord* started = record.get();
+    if (StartDetachedThread([started] { Run(started); }) != 0) {
         std::lock_guard<std::mutex> guard(mutex_);
         tokens_.erase(&record->token);
         if (--running_ < 1)

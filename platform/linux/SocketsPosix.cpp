@@ -235,6 +235,16 @@ int BindSocket(SocketHandle socket, const SocketAddress& local) {
     return Result(::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&native), sizeof native));
 }
 
+int ListenSocket(SocketHandle socket, int backlog) {
+    return Result(::listen(Fd(socket), backlog));
+}
+
+SocketHandle AcceptSocket(SocketHandle socket) {
+    // accept4 never hands the listener's O_NONBLOCK on to the connection.
+    const int fd = ::accept4(Fd(socket), nullptr, nullptr, SOCK_CLOEXEC);
+    return fd < 0 ? kNoSocket : fd;
+}
+
 int LocalAddress(SocketHandle socket, SocketAddress& local) {
     sockaddr_in native{};
     socklen_t length = sizeof native;

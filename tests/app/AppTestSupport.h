@@ -1,12 +1,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "platform/headless/HeadlessSoundInput.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowSystem.h"
+#include "tests/Environment.h"
 
 namespace quil::testing {
 
@@ -23,13 +24,13 @@ class ScopedEnv {
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name))
             saved_ = old;
-        setenv(name, value.c_str(), 1);
+        test::SetEnvironment(name, value);
     }
     ~ScopedEnv() {
         if (saved_) {
-            setenv(name_.c_str(), saved_->c_str(), 1);
+            test::SetEnvironment(name_.c_str(), *saved_);
         } else {
-            unsetenv(name_.c_str());
+            test::ClearEnvironment(name_.c_str());
         }
     }
     ScopedEnv(const ScopedEnv&) = delete;
@@ -40,11 +41,39 @@ class ScopedEnv {
     std::optional<std::string> saved_;
 };
 
+// A new empty folder under the system's temporary folder.
 inline std::filesystem::path MakeScratchFolder(const char* stem) {
-    std::string pattern = (std::filesystem::temp_directory_path() / stem).string() + "-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        return {};
-    return pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                             (std::string(stem) + "-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error))
+            return folder;
+    }
+    return {};
+}
+
+// The settings key of a test's own: on Linux every test has a configuration
+// folder of its own, so the key may be the same for all; the Windows
+// registry is one for the whole run, so there it names the test.
+inline std::string TestKeyPart() {
+#ifdef _WIN32
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+#else
+    return "Harkbox";
+#endif
+}
+
+// The program path the tests start the application with; its file name
+// makes the settings key where the program file has no version block.
+inline std::string TestProgramPath() {
+#ifdef _WIN32
+    return "C:\\tests\\" + TestKeyPart() + ".exe";
+#else
+    return "/usr/bin/harkbox";
+#endif
 }
 
 // Every test of the main window runs with a fresh configuration folder and
@@ -58,11 +87,11 @@ class AppTest : public ::testing::Test {
         ASSERT_FALSE(root_.empty());
         config_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
         std::filesystem::create_directories(root_ / "windows" / "Fonts");
-        std::filesystem::create_symlink(
+        std::filesystem::copy_file(
             "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
             root_ / "windows" / "Fonts" / "Arial.ttf");
-        std::filesystem::create_symlink("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                        root_ / "windows" / "Fonts" / "LastResort.ttf");
+        std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                   root_ / "windows" / "Fonts" / "LastResort.ttf");
         fonts_.emplace("SYSTEMROOT", (root_ / "windows").string());
     }
     void TearDown() override {
@@ -80,7 +109,7 @@ class AppTest : public ::testing::Test {
         auto input = std::make_unique<HeadlessSoundInput>();
         input->SetDevices(devices_, defaultDevice_);
         input_ = input.get();
-        app_ = std::make_unique<Application>("/usr/bin/harkbox", std::move(input));
+        app_ = std::make_unique<Application>(TestProgramPath(), std::move(input));
         return app_->Start(system_);
     }
     Application& app() { return *app_; }

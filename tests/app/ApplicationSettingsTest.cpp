@@ -14,7 +14,7 @@ using testing::AppTest;
 
 class AppSettingsTest : public AppTest {
   protected:
-    const std::string key_ = SettingsStore::BuildSettingsKey("/usr/bin/harkbox");
+    const std::string key_ = SettingsStore::BuildSettingsKey(testing::TestProgramPath());
 };
 
 TEST_F(AppSettingsTest, WithoutStoredValuesTheWindowOpensAtTheDefaults) {
@@ -91,6 +91,9 @@ TEST_F(AppSettingsTest, ShutdownStoresOriginAndWidth) {
     EXPECT_EQ(window().GetWindowRect(), (Rect{410, 220, 690, 286}));
 }
 
+// The settings files can be blocked by a file in their folder's place; the
+// user's registry cannot be made unwritable from here.
+#ifndef _WIN32
 TEST_F(AppSettingsTest, AFailedWriteIsIgnored) {
     ASSERT_EQ(StartApp(), 0);
     window().SetWindowRect(Rect{100, 100, 350, 166});
@@ -104,6 +107,7 @@ TEST_F(AppSettingsTest, AFailedWriteIsIgnored) {
     std::filesystem::remove(root_ / "config" / "Harkbox Project");
     EXPECT_THROW(SettingsStore::ReadInt(key_, "HarkboxWindowWidth"), SettingsError);
 }
+#endif
 
 }  // namespace
 }  // namespace quil

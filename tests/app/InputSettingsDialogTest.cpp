@@ -45,7 +45,7 @@ class InputSettingsTest : public testing::AppTest {
         }
     }
 
-    const std::string key_ = "SOFTWARE\\Test\\Harkbox\\Settings";
+    const std::string key_ = "SOFTWARE\\Test\\" + testing::TestKeyPart() + "\\Settings";
     HeadlessProcessStarter processes_;
     Names devices_;
     int listings_ = 0;

@@ -20,16 +20,17 @@ using test::ScratchPath;
 using test::Tone;
 using test::WriteSound;
 
+using test::ReadAll;
+
 constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
-// Everything the source delivers, read in blocks of `block` until it ends.
-std::vector<float> ReadAll(FileSampleSource& source, int32_t block) {
-    std::vector<float> all;
-    std::vector<float> buffer(static_cast<size_t>(block));
-    while (source.Read(block, buffer.data()) == 0)
-        all.insert(all.end(), buffer.begin(), buffer.end());
-    return all;
-}
+// FLAC, Ogg Vorbis and MP3 come from libsndfile's external codecs, which the
+// Windows build's libsndfile goes without.
+#ifdef _WIN32
+constexpr bool kExternalCodecs = false;
+#else
+constexpr bool kExternalCodecs = true;
+#endif
 
 // Interleaves `channels` (each of the same length).
 std::vector<float> Interleaved(const std::vector<std::vector<float>>& channels) {
@@ -71,6 +72,8 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
     FileSampleSource source;  // each Open closes the file before
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if ((c.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV && !kExternalCodecs)
+            continue;
         const std::string path = ScratchPath(c.name);
         ASSERT_TRUE(WriteSound(path, c.format, 44100, c.channels, c.frames));
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
@@ -110,6 +113,8 @@ TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if ((c.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV && !kExternalCodecs)
+            continue;
         const size_t frames = static_cast<size_t>(c.rate) * 3 + 17;
         const std::vector<float> tone = Tone(440, c.rate, frames, 0.5);
         const std::string path = ScratchPath(c.name);
@@ -163,10 +168,17 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
         {folder + "1000.wav", 0, nullptr},
         {folder + "768000.wav", 0, nullptr},
     };
-    // No file stays open behind a refusal.
+    // No file stays open behind a refusal (counted where the system lists a
+    // process's open files).
+#ifdef _WIN32
+    const auto openFiles = [] { return std::ptrdiff_t{0}; };
+    const std::ptrdiff_t perOpenFile = 0;
+#else
     const auto openFiles = [] {
         return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     };
+    const std::ptrdiff_t perOpenFile = 1;
+#endif
     const auto before = openFiles();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -179,7 +191,7 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
         EXPECT_EQ(source.sampleRate, c.result == 0 ? 44100.0 : 0.0);
         float out[8];
         EXPECT_EQ(source.Read(8, out), c.result == 0 ? 0 : FileSampleSource::kNotOpen);
-        EXPECT_EQ(openFiles(), before + (c.result == 0));
+        EXPECT_EQ(openFiles(), before + (c.result == 0 ? perOpenFile : 0));
     }
     // Every failure has a code of its own.
     EXPECT_EQ((std::set<int>{0, FileSampleSource::kEndOfFile, FileSampleSource::kNotOpen,

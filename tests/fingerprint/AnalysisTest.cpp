@@ -294,6 +294,9 @@ TEST(NoiseRobustness, MostSegmentsSurviveNoiseAt10DbSnr) {
     ExpectMostSegmentsInANoisyCopy(test::MusicLikeSignal(60.0, 4), 20);
     // A track of the training corpus (scripts/train-codebooks installs it).
     const char* const track = "/usr/share/games/wesnoth/1.16/data/core/music/battle.ogg";
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows build reads no Ogg Vorbis";
+#endif
     if (!std::filesystem::exists(track))
         GTEST_SKIP() << track << " is not installed";
     FileSampleSource file;

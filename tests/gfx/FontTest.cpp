@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -22,6 +23,7 @@
 #include "gfx/TrueTypeFont.h"
 #include "platform/ByteReader.h"
 #include "platform/FontFiles.h"
+#include "tests/Environment.h"
 
 // fontconfig loses a few hundred bytes once, while it parses its
 // configuration files on first use; that is not a leak of ours. The fast
@@ -799,10 +801,13 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     EXPECT_EQ(many.GlyphForUnicode('A'), 1u);
 }
 
-// Only SYSTEMROOT, which this test sets and clears, points away from the
-// system's font configuration.
+// Only SYSTEMROOT, which this test sets, clears and puts back, points away
+// from the system's font configuration.
 TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
-    unsetenv("SYSTEMROOT");
+    const char* saved = std::getenv("SYSTEMROOT");
+    const std::optional<std::string> savedRoot =
+        saved ? std::optional<std::string>(saved) : std::nullopt;
+    test::ClearEnvironment("SYSTEMROOT");
     const std::string path = FindFontFile("Arial");
     ASSERT_FALSE(path.empty());
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
@@ -818,7 +823,7 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     std::filesystem::create_directories(root / "Fonts");
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
-    setenv("SYSTEMROOT", root.c_str(), 1);
+    test::SetEnvironment("SYSTEMROOT", root.string());
     EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
     EXPECT_EQ(OpenSystemFont("Missing"), nullptr);
     EXPECT_EQ(OpenSystemFont("Junk"), nullptr);
@@ -830,10 +835,14 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     std::filesystem::remove_all(root);
     // Paths are cut at 511 characters.
     const std::string longRoot(600, 'r');
-    setenv("SYSTEMROOT", longRoot.c_str(), 1);
+    test::SetEnvironment("SYSTEMROOT", longRoot);
     EXPECT_EQ(FindFontFile("Arial"), longRoot.substr(0, 511));
     EXPECT_EQ(OpenSystemFont("Arial"), nullptr);
-    unsetenv("SYSTEMROOT");
+    if (savedRoot) {
+        test::SetEnvironment("SYSTEMROOT", *savedRoot);
+    } else {
+        test::ClearEnvironment("SYSTEMROOT");
+    }
 }
 
 }  // namespace

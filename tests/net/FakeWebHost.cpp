@@ -1,11 +1,5 @@
 #include "tests/net/FakeWebHost.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <utility>
 
@@ -15,18 +9,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits up to `milliseconds` for `events` on `fd`; true when they came.
-bool WaitFor(int fd, short events, int milliseconds) {
-    pollfd waiting{fd, events, 0};
-    return ::poll(&waiting, 1, milliseconds) > 0;
-}
-
-bool SendAll(int fd, const std::string& bytes) {
+bool SendAll(SocketHandle connection, const std::string& bytes) {
+    // A peer that takes nothing for two seconds is given up.
+    if (SetSendTimeout(connection, 2000) != 0)
+        return false;
     size_t sent = 0;
     while (sent < bytes.size()) {
-        if (!WaitFor(fd, POLLOUT, 2000))
-            return false;
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const int64_t n = SendBytes(
+            connection, reinterpret_cast<const uint8_t*>(bytes.data()) + sent, bytes.size() - sent);
         if (n <= 0)
             return false;
         sent += static_cast<size_t>(n);
@@ -38,18 +28,14 @@ bool SendAll(int fd, const std::string& bytes) {
 
 FakeWebHost::FakeWebHost(std::string response, Mode mode)
     : response_(std::move(response)), mode_(mode) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof local;
-    if (listener_ < 0 ||
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::listen(listener_, 8) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    listener_ = OpenTcpSocket();
+    SocketAddress local{0x7F000001, 0};
+    if (listener_ == kNoSocket || BindSocket(listener_, local) != 0 ||
+        ListenSocket(listener_, 8) != 0 || LocalAddress(listener_, local) != 0 ||
+        SetNonBlocking(listener_, true) != 0) {
         return;  // port() stays 0; the test's fetch then fails
     }
-    port_ = ntohs(local.sin_port);
+    port_ = local.port;
     thread_ = std::thread([this] { Serve(); });
 }
 
@@ -57,8 +43,7 @@ FakeWebHost::~FakeWebHost() {
     stop_ = true;
     if (thread_.joinable())
         thread_.join();
-    if (listener_ >= 0)
-        ::close(listener_);
+    CloseSocket(listener_);
 }
 
 std::vector<std::string> FakeWebHost::Requests(size_t count) {
@@ -71,22 +56,24 @@ void FakeWebHost::Serve() {
     // A test that forgets to end is ended here at the latest.
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (!stop_ && Clock::now() < end) {
-        if (!WaitFor(listener_, POLLIN, 20))
+        SocketHandle connection = AcceptSocket(listener_);
+        if (connection == kNoSocket) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
-            continue;
+        }
 
+        // Receives wait in short slices, so that a stop is noticed.
         std::string request;
         const auto readEnd = Clock::now() + std::chrono::seconds(2);
+        SetReceiveTimeout(connection, 20);
         while (request.find("\r\n\r\n") == std::string::npos && Clock::now() < readEnd && !stop_) {
-            if (!WaitFor(connection, POLLIN, 20))
+            uint8_t buffer[1024];
+            const int64_t n = ReceiveBytes(connection, buffer, sizeof buffer);
+            if (n < 0 && IsTimeoutError(LastSocketError()))
                 continue;
-            char buffer[1024];
-            const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
-            request.append(buffer, static_cast<size_t>(n));
+            request.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
         }
         {
             std::lock_guard lock(mutex_);
@@ -100,19 +87,19 @@ void FakeWebHost::Serve() {
             SendAll(connection, response_);
         if (mode_ != Mode::kAnswerAndClose && mode_ != Mode::kAnswerWhenReleased)
             Hold(connection);
-        ::close(connection);
+        CloseSocket(connection);
     }
 }
 
 // Keeps the connection open until the host is stopped; in stream mode the
-// client is fed further bytes meanwhile.
-void FakeWebHost::Hold(int connection) {
+// client is fed further bytes meanwhile, as many as it takes.
+void FakeWebHost::Hold(SocketHandle connection) {
     const std::string more(256, 'x');
+    if (mode_ == Mode::kStream)
+        SetNonBlocking(connection, true);
     while (!stop_) {
-        if (mode_ == Mode::kStream) {
-            if (WaitFor(connection, POLLOUT, 10))
-                ::send(connection, more.data(), more.size(), MSG_NOSIGNAL);
-        }
+        if (mode_ == Mode::kStream)
+            SendBytes(connection, reinterpret_cast<const uint8_t*>(more.data()), more.size());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Sockets.h"
+
 namespace quil::test {
 
 // A scripted web host on 127.0.0.1 at an ephemeral port, serving on its own
@@ -40,11 +42,11 @@ class FakeWebHost {
 
   private:
     void Serve();
-    void Hold(int connection);
+    void Hold(SocketHandle connection);
 
     std::string response_;
     Mode mode_;
-    int listener_ = -1;
+    SocketHandle listener_ = kNoSocket;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> released_{false};

@@ -203,6 +203,13 @@ TEST(HttpFetch, AStopEndsAnUnboundedFetchOfAPeerThatStalls) {
     }
 }
 
+// The socket seam's error numbers are the system's own: Winsock's on Windows.
+#ifdef _WIN32
+constexpr int kConnectionRefused = 10061;  // WSAECONNREFUSED
+#else
+constexpr int kConnectionRefused = ECONNREFUSED;
+#endif
+
 TEST(HttpFetch, ReportsARefusedConnectionByItsErrorNumber) {
     // A bound socket that does not listen: connecting to its port is refused.
     SocketHandle blocker = OpenTcpSocket();
@@ -214,7 +221,7 @@ TEST(HttpFetch, ReportsARefusedConnectionByItsErrorNumber) {
     HttpBodyBuffer body{0, storage, 63};
     const HostEntry entry{{kLoopback}};
     EXPECT_EQ(HttpFetch(&entry, "127.0.0.1", local.port, 1, "/", nullptr, nullptr, body, 2),
-              ECONNREFUSED);
+              kConnectionRefused);
     CloseSocket(blocker);
 }
 

@@ -1,5 +1,27 @@
 #pragma once
 
+#ifdef _WIN32
+
+#include <thread>
+
+namespace quil::test {
+
+// Windows has no signals that interrupt socket calls: nothing to storm.
+// It records its thread only so that a storm made and left alone is used.
+class SignalStorm {
+  public:
+    SignalStorm() : target_(std::this_thread::get_id()) {}
+    SignalStorm(const SignalStorm&) = delete;
+    SignalStorm& operator=(const SignalStorm&) = delete;
+
+  private:
+    std::thread::id target_;
+};
+
+}  // namespace quil::test
+
+#else
+
 #include <pthread.h>
 #include <signal.h>
 
@@ -44,3 +66,5 @@ class SignalStorm {
 };
 
 }  // namespace quil::test
+
+#endif
