@@ -652,7 +652,7 @@ TEST(TrueTypeDamageTest, TruncatedAndCorruptedFonts) {
     for (const auto& entry :
          std::filesystem::directory_iterator(HARKBOX_SOURCE_DIR "/tests/fuzz/corpus/FuzzFont")) {
         TrueTypeFont font;
-        ASSERT_EQ(font.LoadFromBytes(ReadFile(entry.path())), 0) << entry.path();
+        ASSERT_EQ(font.LoadFromBytes(ReadFile(entry.path().string())), 0) << entry.path();
         EXPECT_NE(font.GlyphForUnicode('C'), 0u);
         ++seeds;
     }

@@ -1,9 +1,9 @@
 // Text: UTF-8 decoding, canonical composition, line layout with its ellipsis
 // and alignment, and rendering into masks and images.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -26,8 +26,6 @@ namespace quil {
 namespace {
 
 using ::quil::testing::FakeFont;
-using ::testing::FloatEq;
-using ::testing::Pointwise;
 using V = std::vector<uint32_t>;
 
 constexpr const char* kLiberationSans =
@@ -183,6 +181,14 @@ Drawn Place(const TextLayout& layout) {
     return drawn;
 }
 
+// Left, top, right and bottom within a few units in the last place.
+void ExpectRect(const RealRect& rect, const std::array<float, 4>& want) {
+    EXPECT_FLOAT_EQ(rect.left, want[0]);
+    EXPECT_FLOAT_EQ(rect.top, want[1]);
+    EXPECT_FLOAT_EQ(rect.right, want[2]);
+    EXPECT_FLOAT_EQ(rect.bottom, want[3]);
+}
+
 const Rect kView{0, 0, 30, 20};
 
 TEST(TextLayoutTest, EllipsisOnlyWhenTheLineDoesNotFit) {
@@ -252,8 +258,7 @@ TEST(TextLayoutTest, AlignmentAndPlacement) {
     // one past the last point.
     const Drawn upright = Place(TextLayout("ab", Upright(font), kView));
     const RealRect& box = upright.bounds[0];
-    EXPECT_THAT((std::vector<float>{box.left, box.top, box.right, box.bottom}),
-                Pointwise(FloatEq(), {2.5f, 9.0f, 7.5f, 16.0f}));
+    ExpectRect(box, {2.5f, 9.0f, 7.5f, 16.0f});
     EXPECT_FLOAT_EQ(upright.bounds[1].left, 7.5f);
     // Turned a quarter: the baseline runs down (m2), the glyph's up points
     // right (-m1).
@@ -265,8 +270,7 @@ TEST(TextLayoutTest, AlignmentAndPlacement) {
     EXPECT_EQ(down.penX, (std::vector<float>{20, 20}));
     EXPECT_EQ(down.penY, (std::vector<float>{5, 10}));
     const RealRect& side = down.bounds[0];
-    EXPECT_THAT((std::vector<float>{side.left, side.top, side.right, side.bottom}),
-                Pointwise(FloatEq(), {20.0f, 5.5f, 27.0f, 10.5f}));
+    ExpectRect(side, {20.0f, 5.5f, 27.0f, 10.5f});
 }
 
 TEST(TextLayoutTest, WhichOutlinesAreLoaded) {
