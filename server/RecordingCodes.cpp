@@ -5,10 +5,10 @@
 #include <deque>
 #include <iterator>
 #include <memory>
-#include <random>
 
 #include "fingerprint/AnalysisConstants.h"
 #include "server/DenseAnalysis.h"
+#include "server/GaussianNoise.h"
 
 namespace quil {
 
@@ -69,12 +69,11 @@ int AnalyseRecordingWithNoise(SampleSource& source, uint64_t seed, RecordingCode
         return -1;
     DenseAnalysis clean(codes.book0, codes.book1);
     std::vector<std::unique_ptr<DenseAnalysis>> noisy;
-    std::vector<std::mt19937_64> randoms;
-    std::vector<std::normal_distribution<double>> normals(kTracks);
+    std::vector<GaussianNoise> noises;
     for (size_t t = 0; t < kTracks; ++t) {
         noisy.push_back(
             std::make_unique<DenseAnalysis>(codes.noisy[t].book0, codes.noisy[t].book1));
-        randoms.emplace_back(seed + t);
+        noises.emplace_back(seed + t);
     }
 
     // Hops are read kHalfWindow ahead of the one analysed, so that its
@@ -111,7 +110,7 @@ int AnalyseRecordingWithNoise(SampleSource& source, uint64_t seed, RecordingCode
             const double deviation = rms * std::pow(10.0, -kNoiseLevelsDb[t] / 20.0);
             for (int32_t i = 0; i < kHopSize; ++i)
                 mixed[static_cast<size_t>(i)] = static_cast<float>(samples[static_cast<size_t>(i)] +
-                                                                   deviation * normals[t](randoms[t]));
+                                                                   deviation * noises[t].Next());
             noisy[t]->Add(mixed.data());
         }
         ahead.pop_front();
