@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <string>
 #include <tuple>
@@ -156,10 +157,7 @@ Path Join(std::initializer_list<Path> parts) {
 }
 
 int64_t Total(const Coverage& v) {
-    int64_t sum = 0;
-    for (uint8_t c : v)
-        sum += c;
-    return sum;
+    return std::accumulate(v.begin(), v.end(), int64_t{0});
 }
 
 // Pixels that the reference sees deep inside or outside (the pixel and its
@@ -396,17 +394,13 @@ TEST(RasterizerTest, ResolveOverImageComposesTheTintedCoverage) {
     for (const uint32_t colour : {0xFF5D38C7u, 0x80402010u, 0x00000000u}) {
         Image image;
         ASSERT_TRUE(image.SetBounds(Rect{100, 200, 116, 216}));
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x)
-                *image.At(100 + x, 200 + y) = background(x, y);
-        }
+        for (int i = 0; i < 256; ++i)
+            *image.At(100 + i % 16, 200 + i / 16) = background(i % 16, i / 16);
         r.ResolveOverImage(image, r.clip(), Point{100, 200}, colour);
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
-                ASSERT_EQ(*image.At(100 + x, 200 + y),
-                          composeOver(background(x, y), tintCoverage(coverage[y * 16 + x], colour)))
-                    << x << ", " << y;
-            }
+        for (int i = 0; i < 256; ++i) {
+            ASSERT_EQ(*image.At(100 + i % 16, 200 + i / 16),
+                      composeOver(background(i % 16, i / 16), tintCoverage(coverage[i], colour)))
+                << i % 16 << ", " << i / 16;
         }
     }
 }

@@ -99,11 +99,12 @@ TEST(SettingsFileFormatTest, DamagedFilesReadAsNothing) {
         SettingsValues values;
         EXPECT_FALSE(ParseText(whole, values)) << whole;
     }
-    // A NUL byte and binary garbage.
+    // A line without a value is not passed over, nor a NUL byte or garbage.
+    SettingsValues values;
+    EXPECT_FALSE(ParseText(header + "\"A\"=\n" + good, values));
     std::string withNul = header + "\"A\"=\"a";
     withNul.push_back('\0');
     withNul += "b\"\n";
-    SettingsValues values;
     EXPECT_FALSE(ParseText(withNul, values));
     std::string garbage = header;
     for (int i = 0; i < 4096; ++i)
