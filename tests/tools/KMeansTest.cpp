@@ -135,22 +135,29 @@ TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
     for (int i = 0; i < 300; ++i)
         for (int d = 0; d < kDim; ++d)
             points.push_back(static_cast<float>(i % 10 + d));
-    KMeans::Options options;
-    options.k = 16;
-    KMeans::Result result;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kTooFewPoints);
-    EXPECT_EQ(KMeans::Run(points.data(), 8, kDim, options, result), KMeans::kTooFewPoints);
-    options.k = 10;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), 0);
-    EXPECT_EQ(result.meanDistortion, 0.0);
-
-    options.k = 0;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
-    options.k = 4;
-    options.maxIterations = 0;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
-    options.maxIterations = 5;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, 0, options, result), KMeans::kBadArguments);
+    struct Case {
+        int32_t k;
+        size_t count;
+        int32_t dim;
+        int32_t maxIterations;
+        int result;
+    };
+    for (const Case& c :
+         {Case{16, 300, kDim, 200, KMeans::kTooFewPoints},
+          Case{16, 8, kDim, 200, KMeans::kTooFewPoints}, Case{10, 300, kDim, 200, 0},
+          Case{0, 300, kDim, 200, KMeans::kBadArguments},
+          Case{4, 300, kDim, 0, KMeans::kBadArguments},
+          Case{4, 300, 0, 5, KMeans::kBadArguments}}) {
+        KMeans::Options options;
+        options.k = c.k;
+        options.maxIterations = c.maxIterations;
+        KMeans::Result result;
+        EXPECT_EQ(KMeans::Run(points.data(), c.count, c.dim, options, result), c.result)
+            << c.k << " " << c.count << " " << c.dim << " " << c.maxIterations;
+        if (c.result == 0) {
+            EXPECT_EQ(result.meanDistortion, 0.0);
+        }
+    }
 }
 
 }  // namespace
