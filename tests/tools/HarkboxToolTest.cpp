@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,11 +23,15 @@ namespace {
 
 const char* const kFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 
-// A scratch path named after the running test, as ctest runs the tests side
-// by side.
+// A fresh scratch path named after the running test, as ctest runs the
+// tests side by side.
 std::string Scratch(const std::string& suffix) {
-    return test::ScratchPath(
-        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix);
+    const std::filesystem::path dir = std::filesystem::path(HARKBOX_BINARY_DIR) / "tests" / "tools";
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path path =
+        dir / (::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix);
+    std::filesystem::remove_all(path);
+    return path.string();
 }
 
 std::string Slurp(const std::string& path) {
@@ -201,23 +203,13 @@ TEST(HarkboxTool, RenderSkinLaysOutTheWindow) {
     EXPECT_GT(white, 20);
 }
 
-// Plucked notes with sharp attacks at irregular times.
-std::vector<float> Notes(double seconds) {
-    const double rate = 44100;
-    std::vector<float> v(static_cast<size_t>(seconds * rate), 0.0f);
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    for (double start = 0.3; start < seconds - 0.3; start += 0.3 + 0.4 * u(rng)) {
-        const double f0 = 110 * std::pow(2.0, 3 * u(rng));
-        const size_t first = static_cast<size_t>(start * rate);
-        for (size_t i = first; i < std::min(v.size(), first + 44100); ++i) {
-            const double t = static_cast<double>(i - first) / rate;
-            const double env = 0.25 * std::min(1.0, t / 0.003) * std::exp(-t / 0.25);
-            for (int h = 1; h <= 5; ++h)
-                v[i] += static_cast<float>(env / h * std::sin(2 * M_PI * f0 * h * t));
-        }
-    }
-    return v;
+// `hops` hops of sound with an onset every 40 hops, written at `rate`.
+bool WriteOnsets(const std::string& path, int32_t hops, int rate = 44100) {
+    std::vector<int32_t> bursts;
+    for (int32_t hop = 10; hop < hops; hop += 40)
+        bursts.push_back(hop);
+    return test::WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1,
+                            test::OnsetSignal(hops, bursts, 0, 0.5f, 0.01f));
 }
 
 // The fingerprint output's lines, each of `numbers` numbers, the codes at
@@ -245,12 +237,12 @@ std::vector<std::vector<long>> ParseLines(const std::string& text, size_t number
 
 TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
     const std::string wav = Scratch(".wav");
-    ASSERT_TRUE(test::WriteSound(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, Notes(20)));
+    ASSERT_TRUE(WriteOnsets(wav, 861));
     const ToolRun one = Tool("fingerprint '" + wav + "'");
     ASSERT_EQ(one.status, 0) << one.errors;
     EXPECT_TRUE(one.errors.empty()) << one.errors;
     const auto lines = ParseLines(one.out, 5);
-    // About two notes a second over 20 s (861 hops); a segment is sent 104
+    // An onset every 40 hops over 20 s (861 hops); a segment is sent 104
     // hops after its start, so the last ones never are.
     EXPECT_GT(lines.size(), 15u);
     for (size_t i = 1; i < lines.size(); ++i)
@@ -271,7 +263,7 @@ TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
     }
     // Too short for any segment to finish: nothing printed, success.
     const std::string shortWav = Scratch("-short.wav");
-    ASSERT_TRUE(test::WriteSound(shortWav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, Notes(1)));
+    ASSERT_TRUE(WriteOnsets(shortWav, 43));
     const ToolRun none = Tool("fingerprint --candidates 255 '" + shortWav + "'");
     EXPECT_EQ(none.status, 0) << none.errors;
     EXPECT_TRUE(none.out.empty());
@@ -280,11 +272,9 @@ TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
 TEST(HarkboxTool, TrainCodebooksRefusesTooLittleAudio) {
     const std::string dir = Scratch("-corpus");
     const std::string empty = Scratch("-empty");
-    std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir + "/sub");
     std::filesystem::create_directories(empty);
-    ASSERT_TRUE(test::WriteSound(dir + "/sub/notes.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
-                                 Notes(10)));
+    ASSERT_TRUE(WriteOnsets(dir + "/sub/onsets.wav", 215, 22050));
     const std::string table = Scratch(".bin");
 
     const ToolRun few = Tool("train-codebooks --out '" + table + "' '" + dir + "'");
