@@ -52,7 +52,7 @@ TEST(HttpResponse, ReadsHeadsAndRefusesOddOnes) {
         std::string bytes;
         int result;
         int status = 0;
-        std::string body;
+        std::string body = {};
         bool readStatus = true;
     };
     const Case cases[] = {
@@ -159,8 +159,8 @@ TEST(HttpFetch, ReportsStatusAndBodyOrRefusesTheHead) {
     struct Case {
         std::string response;
         int result;
-        int status;
-        std::string body;
+        int status = 0;
+        std::string body = {};
     };
     const Case cases[] = {
         {"ICY 200 OK\r\n\r\nstream", 0, 200, "stream"},
