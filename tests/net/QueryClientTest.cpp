@@ -28,14 +28,20 @@ using Replies = std::vector<Reply>;
 const Bytes kHello = {0x48, 0x42, 1, 0x01};
 const Bytes kAcceptToken = {0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
 
-// A server that offers on every hello and accepts every confirm unless told
-// otherwise; each handler gets how many of its packets came before.
-struct Behaviour {
-    std::function<Replies(int)> onHello = [](int) {
-        return Replies{{test::ServerPacket(0x81, 10)}};
+// Replies to a handler's n-th packet: the n-th list, the last one for all
+// later packets.
+std::function<Replies(int)> InTurn(std::vector<Replies> turns) {
+    return [turns](int n) {
+        return turns[std::min<size_t>(static_cast<size_t>(n), turns.size() - 1)];
     };
-    std::function<Replies(int)> onConfirm = [](int) { return Replies{{test::Accept(1)}}; };
-    std::function<Replies(int)> onCodes = [](int) { return Replies{}; };
+}
+
+// A server that offers on every hello and accepts every confirm unless told
+// otherwise.
+struct Behaviour {
+    std::function<Replies(int)> onHello = InTurn({{{test::ServerPacket(0x81, 10)}}});
+    std::function<Replies(int)> onConfirm = InTurn({{{test::Accept(1)}}});
+    std::function<Replies(int)> onCodes = InTurn({{}});
 };
 
 FakeIdentificationServer::Script ScriptOf(Behaviour behaviour) {
@@ -46,14 +52,8 @@ FakeIdentificationServer::Script ScriptOf(Behaviour behaviour) {
             return behaviour.onHello((*counts)[0]++);
         if (type == 0x02)
             return behaviour.onConfirm((*counts)[1]++);
-        if (type == 0x11)
-            return behaviour.onCodes((*counts)[2]++);
-        return Replies{};
+        return type == 0x11 ? behaviour.onCodes((*counts)[2]++) : Replies{};
     };
-}
-
-Replies Once(int n, Replies first, Replies later) {
-    return n == 0 ? first : later;
 }
 
 // The client with a short wait per handshake attempt.
@@ -92,126 +92,96 @@ GatedSource OneSegment(const FakeIdentificationServer& server) {
     return GatedSource(test::OnsetSignal(130, {10}), server, 115, 3);
 }
 
-TEST(QueryClientHandshake, NoServerMeansTenHellosThenNoDecision) {
-    FakeIdentificationServer server(ScriptOf({.onHello = [](int) { return Replies{}; }}));
-    Client client;
-    // Signals arriving all the while are no network failure.
-    test::SignalStorm signals;
-    EXPECT_EQ(client.Handshake(server), QueryClient::kNoDecision);
-    ASSERT_TRUE(server.WaitForHandled(10));
-    EXPECT_EQ(server.Received(), std::vector<Bytes>(10, kHello));
-    EXPECT_FALSE(client.query.connected());
-}
-
 TEST(QueryClientHandshake, RepliesFromStrangersAndShortRepliesAreIgnored) {
-    Behaviour behaviour;
-    behaviour.onHello = [](int n) {
-        const Bytes offer = test::ServerPacket(0x81, 10);
-        // More junk than there are attempts: ignored, it uses none of them.
-        if (n == 0) {
-            Replies junk(11, Reply{offer, From::kOtherPort});
-            junk.push_back(Reply{offer, From::kOtherAddress});
-            return junk;
-        }
-        if (n == 1)
-            return Replies{{test::ServerPacket(0x81, 9)}};
-        return Replies{{offer}};
-    };
-    behaviour.onConfirm = [](int n) {
-        if (n == 0)
-            return Replies{{test::Accept(2), From::kOtherPort}};
-        if (n == 1) {
-            Bytes shortAccept = test::Accept(2);
-            shortAccept.pop_back();
-            return Replies{{shortAccept}};
-        }
-        return Replies{{test::Accept(2)}};
-    };
-    FakeIdentificationServer server(ScriptOf(behaviour));
+    const Bytes offer = test::ServerPacket(0x81, 10);
+    // More junk than there are attempts: ignored, it uses none of them.
+    Replies junk(11, Reply{offer, From::kOtherPort});
+    junk.push_back(Reply{offer, From::kOtherAddress});
+    junk.push_back(Reply{test::ServerPacket(0x81, 11), From::kOtherPort});
+    junk.push_back(Reply{Bytes{}});
+    Bytes shortAccept = test::Accept(2);
+    shortAccept.pop_back();
+    FakeIdentificationServer server(ScriptOf(
+        {InTurn({junk, {{test::ServerPacket(0x81, 9)}}, {{offer}}}),
+         InTurn({{{test::Accept(2), From::kOtherPort}}, {{shortAccept}}, {{test::Accept(2)}}})}));
     Client client;
     ASSERT_EQ(client.Handshake(server), 0);
     EXPECT_EQ(server.ReceivedOfType(0x01).size(), 3u);
     // A confirm repeats the server's latest header, never a stranger's: the
     // offer's, then the short accept's.
-    Bytes confirm = test::ServerPacket(0x81, 10);
+    Bytes confirm = offer;
     confirm[3] = 0x02;
-    Bytes afterShortAccept = test::ServerPacket(0x02, 10, 1, kAcceptToken);
+    const Bytes afterShortAccept = test::ServerPacket(0x02, 10, 1, kAcceptToken);
     EXPECT_EQ(server.ReceivedOfType(0x02),
               (std::vector<Bytes>{confirm, confirm, afterShortAccept}));
-    EXPECT_TRUE(client.query.connected());
     EXPECT_EQ(client.query.candidates(), 2);
 }
 
-TEST(QueryClientHandshake, LostPacketsAreSentAgain) {
-    Behaviour behaviour;
-    behaviour.onHello = [](int n) { return Once(n, {}, {{test::ServerPacket(0x81, 10)}}); };
-    behaviour.onConfirm = [](int n) { return Once(n, {}, {{test::Accept(4)}}); };
-    FakeIdentificationServer server(ScriptOf(behaviour));
-    Client client;
-    ASSERT_EQ(client.Handshake(server), 0);
-    EXPECT_EQ(server.ReceivedOfType(0x01).size(), 2u);
-    EXPECT_EQ(server.ReceivedOfType(0x02).size(), 2u);
-    EXPECT_EQ(client.query.candidates(), 4);
-}
-
-TEST(QueryClientHandshake, TooOldOnlyInTheOfferPhase) {
-    {
-        FakeIdentificationServer server(
-            ScriptOf({.onHello = [](int) { return Replies{{test::ServerPacket(0xC1, 10)}}; }}));
-        Client client;
-        EXPECT_EQ(client.Handshake(server), QueryClient::kTooOld);
-    }
-    Behaviour behaviour;
-    behaviour.onConfirm = [](int n) {
-        return Once(n, {{test::ServerPacket(0xC1, 10)}}, {{test::Accept(1)}});
-    };
-    FakeIdentificationServer server(ScriptOf(behaviour));
-    Client client;
-    EXPECT_EQ(client.Handshake(server), 0);
-    EXPECT_EQ(server.ReceivedOfType(0x02).size(), 2u);
-}
-
-TEST(QueryClientHandshake, RefusalsInEitherPhase) {
-    for (uint8_t refusal : {0xC2, 0xD1}) {
-        const Bytes refused = test::ServerPacket(refusal, 10);
-        {
-            FakeIdentificationServer server(
-                ScriptOf({.onHello = [&](int) { return Replies{{refused}}; }}));
-            Client client;
-            EXPECT_EQ(client.Handshake(server), QueryClient::kRefused) << int(refusal);
-        }
+TEST(QueryClientHandshake, OutcomesOfEachPhase) {
+    const Replies offer = {{test::ServerPacket(0x81, 10)}};
+    struct Case {
+        const char* name;
         Behaviour behaviour;
-        behaviour.onConfirm = [&](int) { return Replies{{refused}}; };
-        FakeIdentificationServer server(ScriptOf(behaviour));
+        int result;  // the run's outcome codes, as the program reports them
+        size_t hellos = 1;
+        size_t confirms = 1;
+    };
+    const Case cases[] = {
+        {"no server", {InTurn({{}})}, -5, 10, 0},
+        {"lost packets are sent again",
+         {InTurn({{}, offer}), InTurn({{}, {{test::Accept(4)}}})},
+         0,
+         2,
+         2},
+        {"too old", {InTurn({{{test::ServerPacket(0xC1, 10)}}})}, -7, 1, 0},
+        {"too old only in the offer phase",
+         {.onConfirm = InTurn({{{test::ServerPacket(0xC1, 10)}}, {{test::Accept(1)}}})},
+         0,
+         1,
+         2},
+        {"refused on hello", {InTurn({{{test::ServerPacket(0xC2, 10)}}})}, -6, 1, 0},
+        {"refused in any phase on hello", {InTurn({{{test::ServerPacket(0xD1, 10)}}})}, -6, 1, 0},
+        {"refused on confirm", {.onConfirm = InTurn({{{test::ServerPacket(0xC2, 10)}}})}, -6},
+        {"refused in any phase on confirm",
+         {.onConfirm = InTurn({{{test::ServerPacket(0xD1, 10)}}})},
+         -6},
+        // Longer than the offer: the server's own is a failure, not junk.
+        {"oversized offer", {InTurn({{{test::ServerPacket(0x81, 11)}}})}, -4, 1, 0},
+    };
+    // Signals arriving all the while are no network failure.
+    test::SignalStorm signals;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeIdentificationServer server(ScriptOf(c.behaviour));
         Client client;
-        EXPECT_EQ(client.Handshake(server), QueryClient::kRefused) << int(refusal);
-        EXPECT_FALSE(client.query.connected());
+        EXPECT_EQ(client.Handshake(server), c.result);
+        EXPECT_EQ(client.query.connected(), c.result == 0);
+        ASSERT_TRUE(server.WaitForHandled(c.hellos + c.confirms));
+        EXPECT_EQ(server.ReceivedOfType(0x01), std::vector<Bytes>(c.hellos, kHello));
+        EXPECT_EQ(server.ReceivedOfType(0x02).size(), c.confirms);
+        if (c.result == 0) {
+            EXPECT_EQ(client.query.candidates(), c.hellos == 2 ? 4 : 1);
+        }
     }
 }
 
-TEST(QueryClientHandshake, StopRequestEndsItAfterTheReceive) {
-    FakeIdentificationServer server(ScriptOf({.onHello = [](int) { return Replies{}; }}));
-    StopToken stop;
-    stop.RequestStop();
-    Client client(&stop);
-    EXPECT_EQ(client.Handshake(server), QueryClient::kStopped);
-    ASSERT_TRUE(server.WaitForHandled(1));
-    EXPECT_EQ(server.Received().size(), 1u);
-}
-
-TEST(QueryClientHandshake, AStopEndsALongWaitForAReply) {
-    FakeIdentificationServer server(ScriptOf({.onHello = [](int) { return Replies{}; }}));
-    StopToken stop;
-    Client client(&stop);
-    // Ten minutes per attempt: only the stop can end the wait.
-    client.query.SetAttemptTimeout(600000);
-    std::thread stopper([&] {
-        server.WaitForHandled(1);
-        stop.RequestStop();
-    });
-    EXPECT_EQ(client.Handshake(server), QueryClient::kStopped);
-    stopper.join();
-    EXPECT_EQ(server.Received().size(), 1u);
+TEST(QueryClientHandshake, AStopEndsItAfterTheReceiveOrDuringALongWait) {
+    for (const bool early : {true, false}) {
+        FakeIdentificationServer server(ScriptOf({InTurn({{}})}));
+        StopToken stop;
+        Client client(&stop);
+        // Ten minutes per attempt: only the stop can end the wait.
+        client.query.SetAttemptTimeout(600000);
+        if (early)
+            stop.RequestStop();
+        std::thread stopper([&] {
+            server.WaitForHandled(1);
+            stop.RequestStop();
+        });
+        EXPECT_EQ(client.Handshake(server), QueryClient::kStopped) << early;
+        stopper.join();
+        EXPECT_EQ(server.Received().size(), 1u) << early;
+    }
 }
 
 struct SentSegment {
@@ -230,13 +200,9 @@ TEST(QueryClientQuery, CodePacketsCarryTheAcceptHeaderAndTheCandidates) {
     // The accept's byte 14 -> m in the packets: 0 means 1; more than a
     // packet carries is cut to 133.
     for (const auto& [asked, m] : {std::pair{0, 1}, std::pair{3, 3}, std::pair{200, 133}}) {
-        Behaviour behaviour;
-        behaviour.onConfirm = [asked = asked](int) {
-            Bytes accept = test::Accept(static_cast<uint8_t>(asked));
-            accept[2] = 7;  // the client repeats the server's version
-            return Replies{{accept}};
-        };
-        FakeIdentificationServer server(ScriptOf(behaviour));
+        Bytes accept = test::Accept(static_cast<uint8_t>(asked));
+        accept[2] = 7;  // the client repeats the server's version
+        FakeIdentificationServer server(ScriptOf({.onConfirm = InTurn({{{accept}}})}));
         Client client;
         ASSERT_EQ(client.Handshake(server), 0);
         EXPECT_EQ(client.query.candidates(), m);
@@ -267,15 +233,13 @@ TEST(QueryClientQuery, CodePacketsCarryTheAcceptHeaderAndTheCandidates) {
 }
 
 TEST(QueryClientQuery, AnswerFromTheServerOnlyThenGoodbye) {
-    Behaviour behaviour;
-    behaviour.onConfirm = [](int) { return Replies{{test::Accept(1)}}; };
-    behaviour.onCodes = [](int) {
-        return Replies{{test::Answer("x\ny\nEvil\nStranger"), From::kOtherPort},
-                       {test::Answer("x\ny\nEvil\nStranger"), From::kOtherAddress},
-                       {test::Answer("x\ny\nOld\nVersion", -1, 2)},
-                       {test::Answer("id\nlink\nTitle\nArtist\n")}};
-    };
-    FakeIdentificationServer server(ScriptOf(behaviour));
+    // A stranger's datagram too long for the buffer is dropped like the rest.
+    FakeIdentificationServer server(
+        ScriptOf({.onCodes = InTurn({{{Bytes(600, 0x48), From::kOtherPort},
+                                      {test::Answer("x\ny\nEvil\nStranger"), From::kOtherPort},
+                                      {test::Answer("x\ny\nEvil\nStranger"), From::kOtherAddress},
+                                      {test::Answer("x\ny\nOld\nVersion", -1, 2)},
+                                      {test::Answer("id\nlink\nTitle\nArtist\n")}}})}));
     Client client;
     ASSERT_EQ(client.Handshake(server), 0);
     GatedSource source = OneSegment(server);
@@ -285,7 +249,7 @@ TEST(QueryClientQuery, AnswerFromTheServerOnlyThenGoodbye) {
     EXPECT_EQ(client.query.Field(4), "");
     EXPECT_EQ(client.query.Field(99), "");
 
-    client.query.Close();
+    EXPECT_EQ(client.query.SendGoodbye(), 0);
     EXPECT_FALSE(client.query.connected());
     ASSERT_TRUE(server.WaitForHandled(4));
     Bytes goodbye = test::Accept(1);
@@ -297,11 +261,8 @@ TEST(QueryClientQuery, AnswerFromTheServerOnlyThenGoodbye) {
 TEST(QueryClientQuery, RefusalEndsTheQueryOnlyFromTheServer) {
     const Bytes refusal = test::ServerPacket(0xD1, 10, 1, kAcceptToken);
     for (From from : {From::kServer, From::kOtherPort}) {
-        Behaviour behaviour;
-        behaviour.onCodes = [&](int) {
-            return Replies{{refusal, from}, {test::Answer("a\nb\nT\nA")}};
-        };
-        FakeIdentificationServer server(ScriptOf(behaviour));
+        FakeIdentificationServer server(
+            ScriptOf({.onCodes = InTurn({{{refusal, from}, {test::Answer("a\nb\nT\nA")}}})}));
         Client client;
         ASSERT_EQ(client.Handshake(server), 0);
         GatedSource source = OneSegment(server);

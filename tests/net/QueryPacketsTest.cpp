@@ -1,3 +1,4 @@
+// The identification protocol's packets, built and read without sockets.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,13 +13,10 @@ namespace {
 
 using test::Answer;
 using test::Bytes;
+using test::ServerPacket;
 
 ByteReader View(const Bytes& bytes) {
     return ByteReader(bytes.data(), bytes.size());
-}
-
-QueryReply ReadAnswer(const Bytes& packet, AnswerFields& fields) {
-    return QueryPackets::Read(View(packet), 0xB1, 0xB2, fields);
 }
 
 AnswerFields Fields(std::vector<std::string> values) {
@@ -28,115 +26,114 @@ AnswerFields Fields(std::vector<std::string> values) {
     return fields;
 }
 
-TEST(QueryPacketsTest, CodePacketLayout) {
-    PacketHeader header = {0x48, 0x42, 3, 0x82, 1, 2, 3, 4, 5, 6};
+Bytes With(Bytes bytes, size_t at, uint8_t value) {
+    bytes[at] = value;
+    return bytes;
+}
+
+Bytes Shorter(Bytes bytes) {
+    bytes.pop_back();
+    return bytes;
+}
+
+TEST(QueryPackets, CodePacketLayoutAndItsBounds) {
+    const PacketHeader header = {0x48, 0x42, 3, 0x82, 1, 2, 3, 4, 5, 6};
     const uint8_t codes[12] = {10, 11, 12, 20, 21, 22, 30, 31, 32, 40, 41, 42};
-    uint8_t out[kQueryBufferSize];
+    uint8_t out[1000];
     ASSERT_EQ(QueryPackets::BuildCodes(header, 3, codes, 70000, out, sizeof out), 26u);
     const Bytes expected = {0x48, 0x42, 3,  0x11, 1,  2,  3,  4,  5,  6,  0x11, 0x70, 3,
                             10,   11,   12, 20,   21, 22, 30, 31, 32, 40, 41,   42,   0};
     EXPECT_EQ(Bytes(out, out + 26), expected);
 
-    // The largest packet the buffer carries, and nothing beyond it.
-    std::vector<uint8_t> many(4 * 134, 7);
-    EXPECT_EQ(QueryPackets::BuildCodes(header, 133, many.data(), 0, out, sizeof out), 546u);
-    EXPECT_EQ(out[12], 133);
-    EXPECT_EQ(QueryPackets::BuildCodes(header, 134, many.data(), 0, out, sizeof out), 0u);
-    EXPECT_EQ(QueryPackets::BuildCodes(header, 0, many.data(), 0, out, sizeof out), 0u);
-    EXPECT_EQ(QueryPackets::BuildCodes(header, 3, codes, 0, out, 25), 0u);
-}
-
-TEST(QueryPacketsTest, HandshakeChecks) {
-    const Bytes offer = test::ServerPacket(0x81, 10);
-    EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(offer)), HandshakeReply::kOffer);
-    EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(test::ServerPacket(0x81, 9))),
-              HandshakeReply::kIgnore);
-    EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(test::ServerPacket(0xC1, 4))),
-              HandshakeReply::kTooOld);
-    EXPECT_EQ(HandshakePackets::ClassifyConfirmPhase(View(test::ServerPacket(0xC1, 10))),
-              HandshakeReply::kIgnore);
-    for (uint8_t refusal : {0xC2, 0xD1}) {
-        EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(test::ServerPacket(refusal, 10))),
-                  HandshakeReply::kRefused);
-        EXPECT_EQ(HandshakePackets::ClassifyConfirmPhase(View(test::ServerPacket(refusal, 10))),
-                  HandshakeReply::kRefused);
+    // 133 candidates per row at most, even where a larger packet would fit.
+    const std::vector<uint8_t> many(4 * 134, 7);
+    struct Case {
+        int32_t m;
+        size_t capacity;
+        size_t length;
+    };
+    for (const Case& c : {Case{133, kQueryBufferSize, 546}, Case{134, sizeof out, 0},
+                          Case{0, sizeof out, 0}, Case{3, 25, 0}, Case{3, 26, 26}}) {
+        EXPECT_EQ(QueryPackets::BuildCodes(header, c.m, many.data(), 0, out, c.capacity), c.length)
+            << c.m << " in " << c.capacity;
     }
-    EXPECT_EQ(HandshakePackets::ClassifyConfirmPhase(View(test::Accept(5))),
-              HandshakeReply::kAccept);
-    Bytes shortAccept = test::Accept(5);
-    shortAccept.pop_back();
-    EXPECT_EQ(HandshakePackets::ClassifyConfirmPhase(View(shortAccept)), HandshakeReply::kIgnore);
+    EXPECT_EQ(QueryPackets::BuildCodes(header, 3, nullptr, 0, out, sizeof out), 0u);
+    EXPECT_EQ(QueryPackets::Goodbye(header)[3], 0x03);
+}
+
+TEST(HandshakePackets, ClassifiesEachPhasesReplies) {
+    using R = HandshakeReply;
+    struct Case {
+        const char* name;
+        Bytes datagram;
+        R offerPhase;
+        R confirmPhase;
+    };
+    const Bytes offer = ServerPacket(0x81, 10);
+    const Case cases[] = {
+        {"offer", offer, R::kOffer, R::kIgnore},
+        {"short offer", ServerPacket(0x81, 9), R::kIgnore, R::kIgnore},
+        {"too old", ServerPacket(0xC1, 4), R::kTooOld, R::kIgnore},
+        {"refused", ServerPacket(0xC2, 10), R::kRefused, R::kRefused},
+        {"refused in any phase", ServerPacket(0xD1, 10), R::kRefused, R::kRefused},
+        {"accept", test::Accept(5), R::kIgnore, R::kAccept},
+        {"short accept", Shorter(test::Accept(5)), R::kIgnore, R::kIgnore},
+        {"wrong magic", With(offer, 1, 'X'), R::kIgnore, R::kIgnore},
+        {"magic only", Bytes{0x48, 0x42}, R::kIgnore, R::kIgnore},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(c.datagram)), c.offerPhase) << c.name;
+        EXPECT_EQ(HandshakePackets::ClassifyConfirmPhase(View(c.datagram)), c.confirmPhase)
+            << c.name;
+    }
     EXPECT_EQ(HandshakePackets::RequestedCandidates(View(test::Accept(5))), 5);
-    Bytes wrongMagic = offer;
-    wrongMagic[1] = 'X';
-    EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(wrongMagic)), HandshakeReply::kIgnore);
-    EXPECT_EQ(HandshakePackets::ClassifyOfferPhase(View(Bytes{0x48, 0x42})),
-              HandshakeReply::kIgnore);
-    EXPECT_EQ(HandshakePackets::Confirm(HandshakePackets::HeaderOf(View(offer), {}))[3], 0x02);
+    // A short datagram leaves the fallback's bytes in place.
+    const PacketHeader fallback = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+    EXPECT_EQ(HandshakePackets::Confirm(
+                  HandshakePackets::HeaderOf(View(Bytes{0x48, 0x42, 1, 0x81, 7}), fallback)),
+              (PacketHeader{0x48, 0x42, 1, 0x02, 7, 9, 9, 9, 9, 9}));
 }
 
-TEST(QueryPacketsTest, AnswerFieldsSplitAtRunsOfLineFeeds) {
-    AnswerFields fields;
-    ASSERT_EQ(ReadAnswer(Answer(""), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, AnswerFields{});
-
-    ASSERT_EQ(ReadAnswer(Answer("a\nb"), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"a", "b"}));
-
-    ASSERT_EQ(ReadAnswer(Answer("id\n\n\nlink\nTitle\nArtist\n"), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"id", "link", "Title", "Artist"}));
-
-    ASSERT_EQ(ReadAnswer(Answer("\n\nTitle\nArtist"), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"Title", "Artist"}));
-    EXPECT_TRUE(fields[2].empty() && fields[3].empty());
-
-    ASSERT_EQ(ReadAnswer(Answer("0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"), fields),
-              QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"0", "1", "2", "3", "4", "5", "6", "7"}));
-
-    // The text is a byte string: a 0 byte ends it.
-    ASSERT_EQ(ReadAnswer(Answer(std::string("a\nb\0c\nd", 7)), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"a", "b"}));
-}
-
-TEST(QueryPacketsTest, AnswerLengthIsCutAtTheBufferAndTheDatagram) {
-    AnswerFields fields;
-    const std::string long_text(600, 'x');
-    ASSERT_EQ(ReadAnswer(Answer(long_text, 1000), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields[0].size(), 535u);
-
-    ASSERT_EQ(ReadAnswer(Answer(long_text, 535), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields[0].size(), 535u);
-    ASSERT_EQ(ReadAnswer(Answer(long_text, 536), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields[0].size(), 535u);
-
-    // A length field beyond the datagram takes the datagram's text only.
-    ASSERT_EQ(ReadAnswer(Answer("T\nA", 400), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"T", "A"}));
-    // And a shorter one cuts the text.
-    ASSERT_EQ(ReadAnswer(Answer("Title\nArtist", 3), fields), QueryReply::kAnswer);
-    EXPECT_EQ(fields, Fields({"Tit"}));
-}
-
-TEST(QueryPacketsTest, OnlyMatchingAnswersAndRefusalsCount) {
-    AnswerFields fields = Fields({"kept"});
-    EXPECT_EQ(ReadAnswer(Answer("x", -1, 2), fields), QueryReply::kIgnore);
-    EXPECT_EQ(fields[0], "kept");
-    Bytes wrongToken = Answer("x");
-    wrongToken[5] = 0;
-    EXPECT_EQ(ReadAnswer(wrongToken, fields), QueryReply::kIgnore);
-    Bytes tooShort = Answer("");
-    tooShort.pop_back();
-    EXPECT_EQ(ReadAnswer(tooShort, fields), QueryReply::kIgnore);
-    Bytes unknown = Answer("x");
-    unknown[3] = 0x92;
-    EXPECT_EQ(ReadAnswer(unknown, fields), QueryReply::kIgnore);
-    EXPECT_EQ(ReadAnswer(Bytes{0x48, 0x42, 1, 0xD1, 0xB1}, fields), QueryReply::kIgnore);
-    EXPECT_EQ(ReadAnswer(test::ServerPacket(0xD1, 6, 1, {0xB1, 0xB2}), fields),
-              QueryReply::kRefused);
-    EXPECT_EQ(ReadAnswer(test::ServerPacket(0xC2, 10, 1, {0xB1, 0xB2}), fields),
-              QueryReply::kIgnore);
-    EXPECT_EQ(fields[0], "kept");
+TEST(QueryPackets, ReadsMatchingAnswersIntoFields) {
+    using R = QueryReply;
+    const std::string x600(600, 'x');
+    struct Case {
+        const char* name;
+        Bytes datagram;
+        R reply;
+        AnswerFields fields = Fields({"kept"});
+    };
+    const Case cases[] = {
+        {"empty", Answer(""), R::kAnswer, {}},
+        {"two", Answer("a\nb"), R::kAnswer, Fields({"a", "b"})},
+        // Runs of line feeds are one separator, also at either end.
+        {"runs", Answer("id\n\n\nlink\nTitle\nArtist\n"), R::kAnswer,
+         Fields({"id", "link", "Title", "Artist"})},
+        {"leading", Answer("\n\nTitle\nArtist"), R::kAnswer, Fields({"Title", "Artist"})},
+        {"eight at most", Answer("0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"), R::kAnswer,
+         Fields({"0", "1", "2", "3", "4", "5", "6", "7"})},
+        {"a 0 byte ends the text", Answer(std::string("a\nb\0c\nd", 7)), R::kAnswer,
+         Fields({"a", "b"})},
+        // The length field, cut at 535 bytes and at the datagram's end.
+        {"declared 1000", Answer(x600, 1000), R::kAnswer, Fields({x600.substr(0, 535)})},
+        {"declared 535", Answer(x600, 535), R::kAnswer, Fields({x600.substr(0, 535)})},
+        {"declared 536", Answer(x600, 536), R::kAnswer, Fields({x600.substr(0, 535)})},
+        {"beyond the datagram", Answer("T\nA", 400), R::kAnswer, Fields({"T", "A"})},
+        {"shorter", Answer("Title\nArtist", 3), R::kAnswer, Fields({"Tit"})},
+        // Only the session's answers and refusals count.
+        {"version 2", Answer("x", -1, 2), R::kIgnore},
+        {"wrong token", With(Answer("x"), 5, 0), R::kIgnore},
+        {"too short", Shorter(Answer("")), R::kIgnore},
+        {"unknown type", With(Answer("x"), 3, 0x92), R::kIgnore},
+        {"refusal without its token", Bytes{0x48, 0x42, 1, 0xD1, 0xB1}, R::kIgnore},
+        {"refusal", ServerPacket(0xD1, 6, 1, {0xB1, 0xB2}), R::kRefused},
+        {"handshake refusal", ServerPacket(0xC2, 10, 1, {0xB1, 0xB2}), R::kIgnore},
+    };
+    for (const Case& c : cases) {
+        AnswerFields fields = Fields({"kept"});
+        EXPECT_EQ(QueryPackets::Read(View(c.datagram), 0xB1, 0xB2, fields), c.reply) << c.name;
+        EXPECT_EQ(fields, c.fields) << c.name;
+    }
 }
 
 }  // namespace

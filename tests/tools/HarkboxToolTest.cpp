@@ -1,42 +1,69 @@
+// harkbox-tool's commands end to end: the built tool on files of the test's
+// own and on a scripted web host and identification server on loopback.
 #include <gtest/gtest.h>
 #include <stb/stb_image.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "tests/audiofile/SoundFiles.h"
+#include "tests/fingerprint/TestSignals.h"
+#include "tests/net/FakeIdentificationServer.h"
+#include "tests/net/FakeWebHost.h"
+
+namespace quil {
 namespace {
 
 const char* const kFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 
-// Runs harkbox-tool with `args` (already quoted for the shell); the exit
-// status, with the standard error stream kept in `errors`.
-int Tool(const std::string& args, std::string* errors = nullptr) {
-    // One log per test, as ctest may run the tests side by side.
-    const std::string log = std::string(HARKBOX_BINARY_DIR) + "/tests/" +
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                            ".stderr";
-    const std::string cmd = std::string("'") + HARKBOX_TOOL + "' " + args + " 2>'" + log + "'";
-    const int status = std::system(cmd.c_str());
-    if (errors) {
-        errors->clear();
-        if (FILE* f = std::fopen(log.c_str(), "rb")) {
-            char buf[512];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-                errors->append(buf, n);
-            std::fclose(f);
-        }
-    }
-    return status;
+// A fresh scratch path named after the running test, as ctest runs the
+// tests side by side.
+std::string Scratch(const std::string& suffix) {
+    const std::filesystem::path dir = std::filesystem::path(HARKBOX_BINARY_DIR) / "tests" / "tools";
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path path =
+        dir / (::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix);
+    std::filesystem::remove_all(path);
+    return path.string();
 }
 
-std::string Scratch(const std::string& name) {
-    const std::string path = std::string(HARKBOX_BINARY_DIR) + "/tests/" + name;
-    std::filesystem::remove(path);
-    return path;
+std::string Slurp(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+            text.append(buf, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+struct ToolRun {
+    int status = -1;  // the wait status; -1 when the tool could not be started
+    std::string out;
+    std::string errors;
+};
+
+// Runs harkbox-tool with `args` (already quoted for the shell).
+ToolRun Tool(const std::string& args) {
+    const std::string err = Scratch(".stderr");
+    const std::string command = std::string("'") + HARKBOX_TOOL + "' " + args + " 2>'" + err + "'";
+    ToolRun run;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+            run.out.append(buf, n);
+        run.status = ::pclose(pipe);
+    }
+    run.errors = Slurp(err);
+    return run;
 }
 
 struct Png {
@@ -58,11 +85,12 @@ Png Read(const std::string& path) {
 TEST(HarkboxTool, RenderTextDrawsInkWhereTheTextIs) {
     if (!std::filesystem::exists(kFont))
         GTEST_SKIP() << "Liberation Sans is not installed";
-    const std::string out = Scratch("render-text.png");
+    const std::string out = Scratch(".png");
     ASSERT_EQ(Tool(std::string("render-text --font ") + kFont +
                    " --size 14 --text 'Harkbox ready' --width 200 --height 18 --origin 4,14"
                    " --out '" +
-                   out + "'"),
+                   out + "'")
+                  .status,
               0);
     const Png png = Read(out);
     ASSERT_NE(png.pixels, nullptr);
@@ -70,7 +98,7 @@ TEST(HarkboxTool, RenderTextDrawsInkWhereTheTextIs) {
     EXPECT_EQ(png.height, 18);
     EXPECT_EQ(png.channels, 1);
     // Ink between the origin and the end of the text (about 90 pixels at
-    // 14 px), above the baseline; none left of the origin or far right.
+    // 14 px); none left of the origin or far right.
     int inside = 0;
     int full = 0;
     for (int y = 0; y < 18; ++y) {
@@ -78,66 +106,82 @@ TEST(HarkboxTool, RenderTextDrawsInkWhereTheTextIs) {
             const unsigned char v = png.at(x, y);
             if (x < 4 || x >= 110) {
                 ASSERT_EQ(v, 0) << x << "," << y;
-            } else {
-                inside += v != 0;
-                full += v == 255;
             }
+            inside += v != 0;
+            full += v == 255;
         }
     }
     EXPECT_GT(inside, 200);
     EXPECT_GT(full, 25);
-    // The H's left stem: solid from its top (cap height about 10 px) down to the baseline.
+    // The H's left stem: solid from its top (cap height about 10 px) down
+    // to the baseline.
     EXPECT_GE(png.at(5, 8), 200);
     EXPECT_GE(png.at(5, 13), 200);
     EXPECT_EQ(png.at(5, 16), 0);
 }
 
-TEST(HarkboxTool, RenderTextRefusesBadInput) {
-    const std::string out = Scratch("refused.png");
-    const std::string common = " --text x --width 20 --height 20 --out '" + out + "'";
-    std::string errors;
-
-    EXPECT_NE(
-        Tool(std::string("render-text --font /nonexistent.ttf --size 14 --origin 1,1") + common,
-             &errors),
-        0);
-    EXPECT_NE(errors.find("cannot load font /nonexistent.ttf"), std::string::npos) << errors;
-
-    // A file that is not a font.
-    const std::string notFont = std::string(HARKBOX_SOURCE_DIR) + "/CMakeLists.txt";
-    EXPECT_NE(Tool("render-text --font '" + notFont + "' --size 14 --origin 1,1" + common, &errors),
-              0);
-    EXPECT_NE(errors.find("not a TrueType font"), std::string::npos) << errors;
-
-    if (std::filesystem::exists(kFont)) {
-        for (const char* size : {"0", "-3", "1e9", "nan"}) {
-            EXPECT_NE(Tool(std::string("render-text --font ") + kFont + " --size " + size +
-                               " --origin 1,1" + common,
-                           &errors),
-                      0)
-                << size;
-            EXPECT_FALSE(errors.empty()) << size;
-        }
-        for (const char* origin : {"1", "1;2", "a,2", "1,", ",2", "1,2,3", "1,inf"}) {
-            EXPECT_NE(Tool(std::string("render-text --font ") + kFont + " --size 14 --origin '" +
-                               origin + "'" + common,
-                           &errors),
-                      0)
-                << origin;
-            EXPECT_NE(errors.find("bad origin"), std::string::npos) << origin << ": " << errors;
-        }
+TEST(HarkboxTool, RefusesBadArguments) {
+    const std::string out = Scratch(".png");
+    const std::string text = " --text x --width 20 --height 20 --out '" + out + "'";
+    const std::string font = std::string(" --font ") + kFont;
+    const std::string notFont = " --font '" + std::string(HARKBOX_SOURCE_DIR) + "/CMakeLists.txt'";
+    const std::string wav = Scratch(".wav");
+    ASSERT_TRUE(test::WriteSound(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+                                 std::vector<float>(44100, 0.0f)));
+    struct Case {
+        std::string args;
+        std::string error;  // a piece of the message; empty: any
+        bool needsFont = false;
+    };
+    std::vector<Case> cases = {
+        {"render-text --font /nonexistent.ttf --size 14 --origin 1,1" + text,
+         "cannot load font /nonexistent.ttf"},
+        {"render-text" + notFont + " --size 14 --origin 1,1" + text, "not a TrueType font"},
+        {"render-skin --width 199 --out '" + out + "'", "bad width"},
+        {"render-skin --width 401 --out '" + out + "'", ""},
+        {"fingerprint /nonexistent/song.wav", "/nonexistent/song.wav"},
+        {"fingerprint '" + std::string(HARKBOX_SOURCE_DIR) + "/CMakeLists.txt'", ""},
+        {"query --server 127.0.0.1 '" + wav + "'", "bad server"},
+        {"query --server 127.0.0.1: '" + wav + "'", "bad server"},
+        {"query --server :5747 '" + wav + "'", "bad server"},
+        {"query --server 127.0.0.1:57x7 '" + wav + "'", "bad port"},
+        {"query --server 127.0.0.1:0 '" + wav + "'", "bad port"},
+        {"query --server 127.0.0.1:65536 '" + wav + "'", "bad port"},
+        {"query --server 127.0.0.1:5747 /nonexistent/song.wav", ""},
+        {"http-get 127.0.0.1 65536 /", ""},
+    };
+    for (const char* size : {"0", "-3", "1e9", "nan"})
+        cases.push_back(
+            {"render-text" + font + " --size " + size + " --origin 1,1" + text, "", true});
+    for (const char* origin : {"1", "1;2", "a,2", "1,", ",2", "1,2,3", "1,inf", " 1,2"}) {
+        cases.push_back({"render-text" + font + " --size 14 --origin '" + origin + "'" + text,
+                         "bad origin", true});
+    }
+    for (const char* m : {"0", "256", "-1", "x"})
+        cases.push_back({"fingerprint --candidates " + std::string(m) + " '" + wav + "'", ""});
+    for (const Case& c : cases) {
+        if (c.needsFont && !std::filesystem::exists(kFont))
+            continue;
+        SCOPED_TRACE(c.args);
+        const ToolRun run = Tool(c.args);
+        EXPECT_NE(run.status, 0);
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_NE(run.errors.find(c.error), std::string::npos) << run.errors;
+        EXPECT_FALSE(run.errors.empty());
     }
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST(HarkboxToolSkin, RenderSkinLaysOutTheWindow) {
-    const std::string out = Scratch("render-skin.png");
-    ASSERT_EQ(Tool("render-skin --width 250 --out '" + out + "'"), 0);
+TEST(HarkboxTool, RenderSkinLaysOutTheWindow) {
+    const std::string out = Scratch(".png");
+    ASSERT_EQ(Tool("render-skin --width 250 --out '" + out + "'").status, 0);
     const Png png = Read(out);
     ASSERT_NE(png.pixels, nullptr);
     EXPECT_EQ(png.channels, 4);
     ASSERT_EQ(png.width, 250 + 16);
-    ASSERT_GT(png.height, 66 + 16);
+    // Below the window, 8-pixel margins around a row of 24-pixel buttons, a
+    // 6-pixel gap and a row of 12-pixel glyphs.
+    ASSERT_EQ(png.height, 8 + 66 + 8 + 24 + 6 + 12 + 8);
     // The window sits 8 pixels in: grey outside its rounded ends, the
     // purple body (more blue than red or green) at mid-height.
     const auto isGrey = [&](int x, int y) {
@@ -157,11 +201,147 @@ TEST(HarkboxToolSkin, RenderSkinLaysOutTheWindow) {
             white += png.at(x, y, 0) > 230 && png.at(x, y, 2) > 230;
     }
     EXPECT_GT(white, 20);
+}
 
-    std::string errors;
-    EXPECT_NE(Tool("render-skin --width 199 --out '" + out + "'", &errors), 0);
-    EXPECT_NE(errors.find("bad width"), std::string::npos) << errors;
-    EXPECT_NE(Tool("render-skin --width 401 --out '" + out + "'"), 0);
+// `hops` hops of sound with an onset every 40 hops, written at `rate`.
+bool WriteOnsets(const std::string& path, int32_t hops, int rate = 44100) {
+    std::vector<int32_t> bursts;
+    for (int32_t hop = 10; hop < hops; hop += 40)
+        bursts.push_back(hop);
+    return test::WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1,
+                            test::OnsetSignal(hops, bursts, 0, 0.5f, 0.01f));
+}
+
+// The fingerprint output's lines, each of `numbers` numbers, the codes at
+// most 255; fails the test on anything else.
+std::vector<std::vector<long>> ParseLines(const std::string& text, size_t numbers) {
+    std::vector<std::vector<long>> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_EQ(line.find_first_not_of("0123456789 "), std::string::npos) << line;
+        EXPECT_TRUE(line.find("  ") == std::string::npos && !line.empty() && line[0] != ' ' &&
+                    line.back() != ' ')
+            << line;
+        std::istringstream words(line);
+        std::vector<long> values;
+        for (long v; words >> v;) {
+            EXPECT_TRUE(values.empty() || v <= 255) << line;
+            values.push_back(v);
+        }
+        EXPECT_EQ(values.size(), numbers) << line;
+        lines.push_back(values);
+    }
+    EXPECT_TRUE(text.empty() || text.back() == '\n');
+    return lines;
+}
+
+TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
+    const std::string wav = Scratch(".wav");
+    ASSERT_TRUE(WriteOnsets(wav, 861));
+    const ToolRun one = Tool("fingerprint '" + wav + "'");
+    ASSERT_EQ(one.status, 0) << one.errors;
+    EXPECT_TRUE(one.errors.empty()) << one.errors;
+    const auto lines = ParseLines(one.out, 5);
+    // An onset every 40 hops over 20 s (861 hops); a segment is sent 104
+    // hops after its start, so the last ones never are.
+    EXPECT_GT(lines.size(), 15u);
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_GT(lines[i][0], lines[i - 1][0]);
+    EXPECT_LE(lines.back()[0], 861 - 104);
+    EXPECT_EQ(Tool("fingerprint --candidates 1 '" + wav + "'").out, one.out);
+
+    // Three candidates: the same segments, each row's first candidate the
+    // nearest codeword printed with one.
+    const ToolRun three = Tool("fingerprint --candidates 3 '" + wav + "'");
+    ASSERT_EQ(three.status, 0) << three.errors;
+    const auto lines3 = ParseLines(three.out, 13);
+    ASSERT_EQ(lines3.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines3[i][0], lines[i][0]);
+        for (size_t r = 0; r < 4; ++r)
+            EXPECT_EQ(lines3[i][1 + 3 * r], lines[i][1 + r]) << "segment " << i << " row " << r;
+    }
+    // Too short for any segment to finish: nothing printed, success.
+    const std::string shortWav = Scratch("-short.wav");
+    ASSERT_TRUE(WriteOnsets(shortWav, 43));
+    const ToolRun none = Tool("fingerprint --candidates 255 '" + shortWav + "'");
+    EXPECT_EQ(none.status, 0) << none.errors;
+    EXPECT_TRUE(none.out.empty());
+}
+
+TEST(HarkboxTool, TrainCodebooksRefusesTooLittleAudio) {
+    const std::string dir = Scratch("-corpus");
+    const std::string empty = Scratch("-empty");
+    std::filesystem::create_directories(dir + "/sub");
+    std::filesystem::create_directories(empty);
+    ASSERT_TRUE(WriteOnsets(dir + "/sub/onsets.wav", 215, 22050));
+    const std::string table = Scratch(".bin");
+
+    const ToolRun few = Tool("train-codebooks --out '" + table + "' '" + dir + "'");
+    EXPECT_NE(few.status, 0);
+    EXPECT_NE(few.errors.find("too few distinct rows"), std::string::npos) << few.errors;
+    EXPECT_NE(few.out.find("files: 1 used, 0 skipped"), std::string::npos) << few.out;
+    EXPECT_FALSE(std::filesystem::exists(table));
+    const ToolRun none = Tool("train-codebooks --out '" + table + "' '" + empty + "'");
+    EXPECT_NE(none.status, 0);
+    EXPECT_NE(none.errors.find("no sound files"), std::string::npos) << none.errors;
+    EXPECT_NE(Tool("train-codebooks '" + dir + "'").status, 0);
+}
+
+TEST(HarkboxTool, HttpGetPrintsResultStatusAndBody) {
+    test::FakeWebHost host("HTTP/1.1 200 OK\r\nServer: fake\r\n\r\nid.example.org");
+    const std::string port = std::to_string(host.port());
+    const ToolRun run = Tool("http-get 127.0.0.1 " + port + " /harkbox/harkbox-host");
+    EXPECT_EQ(run.out, "result 0 status 200\nid.example.org");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(host.Requests().at(0).rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
+
+    test::FakeWebHost notHttp("SSH-2.0-OpenSSH\r\n");
+    const ToolRun refused = Tool("http-get 127.0.0.1 " + std::to_string(notHttp.port()) + " /");
+    EXPECT_EQ(refused.out, "result -1 status 0\n");
+    EXPECT_NE(refused.status, 0);
+}
+
+TEST(HarkboxTool, QueryPrintsTheAnswerAfterTheFirstCodePacket) {
+    using test::Bytes;
+    using Replies = std::vector<test::FakeIdentificationServer::Reply>;
+    // Half a minute of onsets, so that at full speed the analysis is still
+    // running when the answer to the first code packet comes back.
+    std::vector<int32_t> bursts;
+    for (int32_t hop = 10; hop < 1290; hop += 140)
+        bursts.push_back(hop);
+    const std::string file = Scratch(".wav");
+    ASSERT_TRUE(test::WriteSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+                                 test::OnsetSignal(1292, bursts)));
+    auto codePackets = std::make_shared<int>(0);
+    test::FakeIdentificationServer server([codePackets](const Bytes& datagram, size_t) {
+        const uint8_t type = datagram.size() > 3 ? datagram[3] : 0;
+        if (type == 0x01)
+            return Replies{{test::ServerPacket(0x81, 10)}};
+        if (type == 0x02)
+            return Replies{{test::Accept(2)}};
+        if (type == 0x11 && (*codePackets)++ == 0)
+            return Replies{{test::Answer("f0\nf1\nTitle\nArtist")}};
+        return Replies{};
+    });
+    const ToolRun run =
+        Tool("query --server 127.0.0.1:" + std::to_string(server.port()) + " '" + file + "'");
+    EXPECT_EQ(run.out,
+              "handshake 0\nquery -10\nfield0 f0\nfield1 f1\nfield2 Title\nfield3 Artist\n"
+              "field4 \nfield5 \nfield6 \nfield7 \n");
+    EXPECT_EQ(run.status, 0);
+    // The tool has ended: its goodbye is in or on its way (at most 5 s).
+    for (int i = 0; i < 5000 && server.ReceivedOfType(0x03).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::vector<Bytes> codes = server.ReceivedOfType(0x11);
+    ASSERT_FALSE(codes.empty());
+    for (const Bytes& packet : codes)
+        EXPECT_EQ(packet.size(), 14u + 4u * 2u);
+    Bytes goodbye = test::Accept(2);
+    goodbye.resize(10);
+    goodbye[3] = 0x03;
+    EXPECT_EQ(server.ReceivedOfType(0x03), std::vector<Bytes>{goodbye});
 }
 
 }  // namespace
+}  // namespace quil

@@ -38,30 +38,33 @@ std::vector<float> Clustered(int clusters, int each, std::vector<int>& truth,
 TEST(KMeans, FindsSeparatedClustersReproducibly) {
     std::vector<int> truth;
     std::vector<double> centres;
-    const std::vector<float> points = Clustered(12, 40, truth, centres);
+    // 533 points: the assignment step splits them, unevenly, among up to
+    // two workers (one per 256 points).
+    constexpr int kClusters = 13;
+    const std::vector<float> points = Clustered(kClusters, 41, truth, centres);
     const size_t count = truth.size();
 
     KMeans::Options options;
-    options.k = 12;
+    options.k = kClusters;
     options.seed = 7;
     KMeans::Result result;
     ASSERT_EQ(KMeans::Run(points.data(), count, kDim, options, result), 0);
     EXPECT_TRUE(result.converged);
     EXPECT_GE(result.iterations, 2);
-    ASSERT_EQ(result.centroids.size(), 12u * kDim);
+    ASSERT_EQ(result.centroids.size(), size_t{kClusters} * kDim);
 
     // Every found cluster is exactly one true cluster.
-    std::vector<int> found(12, -1);
+    std::vector<int> found(kClusters, -1);
     for (size_t p = 0; p < count; ++p) {
         int& f = found[static_cast<size_t>(result.assignment[p])];
         if (f == -1)
             f = truth[p];
         ASSERT_EQ(f, truth[p]) << "point " << p;
     }
-    EXPECT_EQ(std::set<int>(found.begin(), found.end()).size(), 12u);
+    EXPECT_EQ(std::set<int>(found.begin(), found.end()).size(), size_t{kClusters});
     // Each centre lies near its true centre; distortion is about the noise,
     // 16 dimensions x 0.3^2.
-    for (size_t c = 0; c < 12; ++c) {
+    for (size_t c = 0; c < kClusters; ++c) {
         for (size_t d = 0; d < kDim; ++d)
             EXPECT_NEAR(result.centroids[c * kDim + d],
                         centres[static_cast<size_t>(found[c]) * kDim + d], 0.2);
@@ -108,25 +111,22 @@ TEST(KMeans, OverlappingDataGivesDistinctCentresAndStopsAtTheLimit) {
 
 TEST(KMeans, ReseedsAnEmptyClusterFromTheFarthestPoint) {
     // Two groups on a line and a starting centre far from both: it wins no
-    // point and takes the farthest one, the first point at distance 1.
+    // point and takes the farthest one, the first of four at distance 1. One
+    // Lloyd iteration already gives the final centres.
     const std::vector<float> points{0, 1, 2, 10, 11, 12};
     const double start[] = {1, 11, 100};
-    KMeans::Options options;
-    options.k = 3;
-    options.initialCentres = start;
-    KMeans::Result result;
-    ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
-    EXPECT_GE(result.reseeded, 1);
-    EXPECT_TRUE(result.converged);
-    std::set<double> centres(result.centroids.begin(), result.centroids.end());
-    EXPECT_EQ(centres.size(), 3u);
-    for (size_t c = 0; c < 3; ++c)
-        EXPECT_LT(result.centroids[c], 13.0);
-    std::vector<int> sizes(3, 0);
-    for (const int32_t a : result.assignment)
-        ++sizes[static_cast<size_t>(a)];
-    for (const int s : sizes)
-        EXPECT_GT(s, 0);
+    for (const int32_t maxIterations : {1, 200}) {
+        KMeans::Options options;
+        options.k = 3;
+        options.initialCentres = start;
+        options.maxIterations = maxIterations;
+        KMeans::Result result;
+        ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
+        EXPECT_EQ(result.reseeded, 1) << maxIterations;
+        EXPECT_EQ(result.converged, maxIterations > 1) << maxIterations;
+        EXPECT_EQ(result.centroids, (std::vector<double>{1.5, 11, 0})) << maxIterations;
+        EXPECT_EQ(result.assignment, (std::vector<int32_t>{2, 0, 0, 1, 1, 1})) << maxIterations;
+    }
 }
 
 TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
@@ -135,22 +135,29 @@ TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
     for (int i = 0; i < 300; ++i)
         for (int d = 0; d < kDim; ++d)
             points.push_back(static_cast<float>(i % 10 + d));
-    KMeans::Options options;
-    options.k = 16;
-    KMeans::Result result;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kTooFewPoints);
-    EXPECT_EQ(KMeans::Run(points.data(), 8, kDim, options, result), KMeans::kTooFewPoints);
-    options.k = 10;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), 0);
-    EXPECT_EQ(result.meanDistortion, 0.0);
-
-    options.k = 0;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
-    options.k = 4;
-    options.maxIterations = 0;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, kDim, options, result), KMeans::kBadArguments);
-    options.maxIterations = 5;
-    EXPECT_EQ(KMeans::Run(points.data(), 300, 0, options, result), KMeans::kBadArguments);
+    struct Case {
+        int32_t k;
+        size_t count;
+        int32_t dim;
+        int32_t maxIterations;
+        int result;
+    };
+    for (const Case& c :
+         {Case{16, 300, kDim, 200, KMeans::kTooFewPoints},
+          Case{16, 8, kDim, 200, KMeans::kTooFewPoints}, Case{10, 300, kDim, 200, 0},
+          Case{0, 300, kDim, 200, KMeans::kBadArguments},
+          Case{4, 300, kDim, 0, KMeans::kBadArguments},
+          Case{4, 300, 0, 5, KMeans::kBadArguments}}) {
+        KMeans::Options options;
+        options.k = c.k;
+        options.maxIterations = c.maxIterations;
+        KMeans::Result result;
+        EXPECT_EQ(KMeans::Run(points.data(), c.count, c.dim, options, result), c.result)
+            << c.k << " " << c.count << " " << c.dim << " " << c.maxIterations;
+        if (c.result == 0) {
+            EXPECT_EQ(result.meanDistortion, 0.0);
+        }
+    }
 }
 
 }  // namespace
