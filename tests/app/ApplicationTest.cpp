@@ -129,7 +129,15 @@ TEST_F(AppTest, StartFailuresStoreNothing) {
 }
 
 TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
-    const std::string key = SettingsStore::BuildSettingsKey(testing::TestProgramPath());
+    // Each case has settings of its own: a fresh folder here, another key
+    // in the registry of Windows.
+    int n = 0;
+    const auto fresh = [&] {
+        std::filesystem::remove_all(root_ / "config");
+        return std::to_string(++n);
+    };
+    std::string variant;
+    std::string key;
     constexpr int32_t kNone = INT32_MIN;
     const Rect home{40, 40, 240, 106};
     // The one headless monitor is 1920 x 1080.
@@ -156,20 +164,22 @@ TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.origin ? c.origin : "-") + " " + std::to_string(c.width));
-        std::filesystem::remove_all(root_ / "config");
+        variant = fresh();
+        key = SettingsStore::BuildSettingsKey(testing::TestProgramPath(variant));
         if (c.origin)
             SettingsStore::WriteString(key, "HarkboxWindowOrigin", c.origin);
         if (c.width != kNone)
             SettingsStore::WriteInt(key, "HarkboxWindowWidth", c.width);
         system_.FailNextCreate(c.failCreate);
-        ASSERT_EQ(StartApp(), 0);
+        ASSERT_EQ(StartApp(variant), 0);
         EXPECT_EQ(window().GetWindowRect(), c.expected);
         app_.reset();
     }
     // A width stored as text is unreadable.
-    std::filesystem::remove_all(root_ / "config");
+    variant = fresh();
+    key = SettingsStore::BuildSettingsKey(testing::TestProgramPath(variant));
     SettingsStore::WriteString(key, "HarkboxWindowWidth", "300");
-    ASSERT_EQ(StartApp(), 0);
+    ASSERT_EQ(StartApp(variant), 0);
     EXPECT_EQ(window().GetWindowRect(), home);
 
     // Shutdown stores the place the window was moved to; the next start uses it.
@@ -181,7 +191,7 @@ TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
     SettingsStore::ReadPoint(key, "HarkboxWindowOrigin", x, y);
     EXPECT_EQ(std::pair(x, y), std::pair(410, 220));
     EXPECT_EQ(SettingsStore::ReadInt(key, "HarkboxWindowWidth"), 280);
-    ASSERT_EQ(StartApp(), 0);
+    ASSERT_EQ(StartApp(variant), 0);
     EXPECT_EQ(window().GetWindowRect(), (Rect{410, 220, 690, 286}));
     Window::LockGuard hold(app());
     EXPECT_EQ(app().statusLine(0)->frame(), (Rect{40, 13, 247, 31}));
