@@ -67,10 +67,11 @@ inline std::string TestKeyPart() {
 }
 
 // The program path the tests start the application with; its file name
-// makes the settings key where the program file has no version block.
-inline std::string TestProgramPath() {
+// makes the settings key where the program file has no version block, so a
+// `variant` gives a test another key there.
+inline std::string TestProgramPath([[maybe_unused]] const std::string& variant = "") {
 #ifdef _WIN32
-    return "C:\\tests\\" + TestKeyPart() + ".exe";
+    return "C:\\tests\\" + TestKeyPart() + variant + ".exe";
 #else
     return "/usr/bin/harkbox";
 #endif
@@ -104,12 +105,13 @@ class AppTest : public ::testing::Test {
 
     // Constructs and starts the application on a scripted sound input with
     // `devices_` (none unless a test sets them) and `defaultDevice_` as the
-    // default's identifier; answers Start's result.
-    int StartApp() {
+    // default's identifier, as the program at TestProgramPath(`variant`);
+    // answers Start's result.
+    int StartApp(const std::string& variant = "") {
         auto input = std::make_unique<HeadlessSoundInput>();
         input->SetDevices(devices_, defaultDevice_);
         input_ = input.get();
-        app_ = std::make_unique<Application>(TestProgramPath(), std::move(input));
+        app_ = std::make_unique<Application>(TestProgramPath(variant), std::move(input));
         return app_->Start(system_);
     }
     Application& app() { return *app_; }

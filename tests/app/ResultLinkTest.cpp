@@ -48,6 +48,10 @@ TEST(ResultLinkTest, CountryAndLanguageFromTheLocale) {
         {"fr_CA.UTF-8@euro", "CA", "fr"},
         {"sr_RS", "RS", "hr"},
         {"hr_HR", "HR", "hr"},
+        {"bg_BG", "BG", "bg"},  // not its neighbour in the table, "ar"
+        {"sw_KE", "KE", "sw"},  // nor "ky"
+        {"ZH_tw", "TW", "zh"},  // z is a letter; case does not matter
+        {"af_za", "ZA", "af"},
         {"nb_NO.UTF-8", "NO", "no"},
         {"pt_br", "BR", "pt"},
         {"ja", "", "ja"},

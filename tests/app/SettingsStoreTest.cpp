@@ -2,18 +2,18 @@
 #include "app/SettingsStore.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "AppTestSupport.h"
 #include "platform/SettingsFiles.h"
+#include "tests/ShellCommands.h"
 
 namespace quil {
 namespace {
@@ -25,21 +25,8 @@ const std::string kKey = "SOFTWARE\\Harkbox Project\\Harkbox\\Settings";
 // Points XDG_CONFIG_HOME at a fresh folder for one test.
 class SettingsStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
-            saved_ = old;
-        std::string pattern = (fs::temp_directory_path() / "harkbox-settings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-        file_ = root_ / "Harkbox Project" / "Harkbox" / "Settings.reg";
-    }
+    void SetUp() override { ASSERT_FALSE(root_.empty()); }
     void TearDown() override {
-        if (saved_) {
-            setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
@@ -48,10 +35,7 @@ class SettingsStoreTest : public ::testing::Test {
         fs::create_directories(file_.parent_path());
         std::ofstream(file_, std::ios::binary) << bytes;
     }
-    std::string FileText() const {
-        std::ifstream in(file_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string FileText() const { return test::ReadFile(file_); }
 
     // The names in the settings file's folder.
     std::set<std::string> Entries() const {
@@ -71,49 +55,61 @@ class SettingsStoreTest : public ::testing::Test {
         return 0;
     }
 
-    std::optional<std::string> saved_;
-    fs::path root_;
-    fs::path file_;
+    const fs::path root_ = testing::MakeScratchFolder("harkbox-settings");
+    const testing::ScopedEnv config_{"XDG_CONFIG_HOME", root_.string()};
+    const fs::path file_ = root_ / "Harkbox Project" / "Harkbox" / "Settings.reg";
 };
 
 TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFile) {
-    EXPECT_EQ(SettingsStore::SettingsKeyFor("Harkbox Project", "Harkbox", "/usr/bin/harkbox"),
-              "SOFTWARE\\Harkbox Project\\Harkbox\\Settings");
-    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "", "C:\\Tools\\hb.exe"),
-              "SOFTWARE\\Unknown Company\\hb.exe\\Settings");
-    EXPECT_EQ(SettingsStore::SettingsKeyFor("Co", "", "/opt/x\\y/hb"),
-              "SOFTWARE\\Unknown Company\\hb\\Settings");
-    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "Name", "hb"),
-              "SOFTWARE\\Unknown Company\\hb\\Settings");
-    EXPECT_EQ(SettingsStore::SettingsKeyFor("", "", ""), "SOFTWARE\\Unknown Company\\\\Settings");
+    const struct {
+        const char* company;
+        const char* product;
+        const char* program;
+        const char* key;
+    } cases[] = {
+        {"Harkbox Project", "Harkbox", "/usr/bin/harkbox", "Harkbox Project\\Harkbox"},
+        {"", "", "C:\\Tools\\hb.exe", "Unknown Company\\hb.exe"},
+        {"Co", "", "/opt/x\\y/hb", "Unknown Company\\hb"},
+        {"", "Name", "hb", "Unknown Company\\hb"},
+        {"", "", "", "Unknown Company\\"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SettingsStore::SettingsKeyFor(c.company, c.product, c.program),
+                  std::string("SOFTWARE\\") + c.key + "\\Settings")
+            << c.program;
+    }
     EXPECT_EQ(SettingsStore::SettingsKeyFor(std::string(300, 'c'), "n", "").size(),
               SettingsStore::kMaxKeyLength);
     EXPECT_EQ(SettingsStore::BuildSettingsKey("/usr/bin/harkbox"), kKey);
 }
 
 TEST(SettingsKeyTest, KeyNamesMapToFilesUnderTheConfigFolder) {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    std::optional<testing::ScopedEnv> config;
+    config.emplace("XDG_CONFIG_HOME", "/cfg");
+    const testing::ScopedEnv home("HOME", "/home/someone");
+    const struct {
+        std::string key;
+        int error;
+        const char* path;
+    } cases[] = {
+        {kKey, 0, "/cfg/Harkbox Project/Harkbox/Settings.reg"},
+        {"SOFTWARE\\Unknown Company\\a/b\\\\Settings", 0, "/cfg/Unknown Company/a_b/Settings.reg"},
+        {"SOFTWARE\\..\\Settings", EINVAL, ""},
+        {"SOFTWARE\\", EINVAL, ""},
+    };
+    for (const auto& c : cases) {
+        std::string path;
+        EXPECT_EQ(SettingsFiles::PathForKey(c.key, path), c.error) << c.key;
+        if (c.error == 0) {
+            EXPECT_EQ(path, c.path);
+        }
+    }
+    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
+    config.reset();
+    config.emplace("XDG_CONFIG_HOME", "relative");
     std::string path;
     EXPECT_EQ(SettingsFiles::PathForKey(kKey, path), 0);
-    EXPECT_EQ(path, "/cfg/Harkbox Project/Harkbox/Settings.reg");
-    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\Unknown Company\\a/b\\\\Settings", path), 0);
-    EXPECT_EQ(path, "/cfg/Unknown Company/a_b/Settings.reg");
-    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\..\\Settings", path), EINVAL);
-    EXPECT_EQ(SettingsFiles::PathForKey("SOFTWARE\\", path), EINVAL);
-    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
-    setenv("XDG_CONFIG_HOME", "relative", 1);
-    setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(SettingsFiles::PathForKey(kKey, path), 0);
     EXPECT_EQ(path, "/home/someone/.config/Harkbox Project/Harkbox/Settings.reg");
-    setenv("HOME", savedHome.c_str(), 1);
-    if (old) {
-        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndKeepsTheOthers) {

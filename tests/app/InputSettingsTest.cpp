@@ -1,12 +1,17 @@
-// The input settings: the device list's refresh rules, the device choice and
-// its setting, the recording-level controls, and hiding and showing again.
+// The input device: the settings dialog's refresh rules, the choice and its
+// setting, the recording-level button, hiding and showing again; the main
+// window's device chosen at start-up and followed through device changes and
+// a sound server that goes away and comes back.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "AppTestSupport.h"
 #include "app/InputSettingsDialog.h"
 #include "app/SettingsStore.h"
 #include "platform/headless/HeadlessProcessStarter.h"
 #include "platform/headless/HeadlessSettingsDialog.h"
+#include "tests/net/FakeWebHost.h"
 
 namespace quil {
 namespace {
@@ -25,14 +30,14 @@ class InputSettingsTest : public testing::AppTest {
                 },
                 [this](Names& names) {
                     ++listings_;
-                    names = devices_;
+                    names = listed_;
                 });
         }
         return *dialog_;
     }
     // Makes and shows the dialog with `devices` listed and `current` in use.
     HeadlessSettingsDialog& Open(const Names& devices, const std::string& current) {
-        devices_ = devices;
+        listed_ = devices;
         Dialog().setCurrentDeviceName(current);
         EXPECT_EQ(Dialog().ShowInputSettings(system_), 0);
         return *static_cast<HeadlessSettingsDialog*>(Dialog().window());
@@ -47,28 +52,41 @@ class InputSettingsTest : public testing::AppTest {
 
     const std::string key_ = "SOFTWARE\\Test\\" + testing::TestKeyPart() + "\\Settings";
     HeadlessProcessStarter processes_;
-    Names devices_;
+    Names listed_;
     int listings_ = 0;
     Names chosen_;
     std::unique_ptr<InputSettingsDialog> dialog_;
 };
 
-TEST_F(InputSettingsTest, FirstShowListsTheDevicesInOrderWithTheCurrentSelected) {
+TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
     Dialog().RefreshDeviceList({"ignored before the dialog exists"});
     EXPECT_FALSE(Dialog().created());
     HeadlessSettingsDialog& window = Open({"Mic", "Line In", "USB"}, "Line In");
-    EXPECT_TRUE(Dialog().created());
     EXPECT_TRUE(window.IsVisible());
     EXPECT_EQ(window.layout().title, "Harkbox Settings");
     EXPECT_EQ(window.layout().listLabel, "Input device:");
     EXPECT_EQ(window.Items(), (Names{"Mic", "Line In", "USB"}));
     EXPECT_EQ(window.SelectedItem(), 1);
     EXPECT_TRUE(window.ListEnabled());
+
+    ASSERT_TRUE(window.Choose(2));
+    EXPECT_TRUE(window.PressCloseBox());
+    EXPECT_FALSE(window.IsVisible());
+    listed_ = {"other"};  // not listed again by showing
+    EXPECT_EQ(Dialog().ShowInputSettings(system_), 0);
+    EXPECT_EQ(Dialog().window(), &window);
+    EXPECT_TRUE(window.IsVisible());
+    EXPECT_EQ(window.Items(), (Names{"Mic", "Line In", "USB"}));
+    EXPECT_EQ(window.SelectedItem(), 2);
+    EXPECT_EQ(window.fillCount(), 1);
+    EXPECT_EQ(listings_, 1);
+    EXPECT_EQ(system_.settingsDialogsCreated(), 1);
+    EXPECT_FALSE(Dialog().command(CommandCode("pref"), 0));
 }
 
 TEST_F(InputSettingsTest, RefreshRules) {
     const std::string none = InputSettingsDialog::kNoDeviceText;
-    struct Case {
+    const struct {
         const char* what;
         Names before;
         std::string current;
@@ -87,15 +105,16 @@ TEST_F(InputSettingsTest, RefreshRules) {
         {"still none", {}, "", {}, {none}, 0, false, true},
         {"a device named like the notice", {}, none, {none}, {none}, 0, true, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         dialog_.reset();
         HeadlessSettingsDialog& window = Open(c.before, c.current);
         const int fills = window.fillCount();
         Dialog().RefreshDeviceList(c.names);
-        EXPECT_EQ(window.Items(), c.items) << c.what;
-        EXPECT_EQ(window.SelectedItem(), c.selected) << c.what;
-        EXPECT_EQ(window.ListEnabled(), c.enabled) << c.what;
-        EXPECT_EQ(window.fillCount(), fills + (c.refilled ? 1 : 0)) << c.what;
+        EXPECT_EQ(window.Items(), c.items);
+        EXPECT_EQ(window.SelectedItem(), c.selected);
+        EXPECT_EQ(window.ListEnabled(), c.enabled);
+        EXPECT_EQ(window.fillCount(), fills + (c.refilled ? 1 : 0));
     }
 }
 
@@ -109,37 +128,17 @@ TEST_F(InputSettingsTest, EveryChoiceIsReportedAndStoredEvenWithoutAChange) {
         EXPECT_EQ(Stored(), window.Items()[size_t(index)]);
     }
     EXPECT_EQ(chosen_, (Names{"Line In", "USB", "USB", "Mic"}));
-
     // Nothing selected chooses no device.
     window.SetItems({"Mic"}, -1, true);
     EXPECT_TRUE(Dialog().command(CommandCode("INPU"), 0));
     EXPECT_EQ(chosen_.back(), "");
     EXPECT_EQ(Stored(), "");
-
     // The notice of the empty list is no device: the choice stays.
     Dialog().RefreshDeviceList({});
     chosen_.clear();
     EXPECT_TRUE(Dialog().command(CommandCode("INPU"), 0));
     EXPECT_TRUE(chosen_.empty());
-    EXPECT_EQ(Stored(), "");
     EXPECT_EQ(Dialog().currentDeviceName(), "");
-}
-
-TEST_F(InputSettingsTest, CloseHidesAndShowingAgainKeepsListAndSelection) {
-    HeadlessSettingsDialog& window = Open({"Mic", "Line In"}, "Mic");
-    ASSERT_TRUE(window.Choose(1));
-    EXPECT_TRUE(window.PressCloseBox());
-    EXPECT_FALSE(window.IsVisible());
-    devices_ = {"other"};  // not listed again by showing
-    EXPECT_EQ(Dialog().ShowInputSettings(system_), 0);
-    EXPECT_EQ(Dialog().window(), &window);
-    EXPECT_TRUE(window.IsVisible());
-    EXPECT_EQ(window.Items(), (Names{"Mic", "Line In"}));
-    EXPECT_EQ(window.SelectedItem(), 1);
-    EXPECT_EQ(window.fillCount(), 1);
-    EXPECT_EQ(listings_, 1);
-    EXPECT_EQ(system_.settingsDialogsCreated(), 1);
-    EXPECT_FALSE(Dialog().command(CommandCode("pref"), 0));
 }
 
 TEST_F(InputSettingsTest, TheButtonStartsTheVolumeControlOnItsInputTabWhenInstalled) {
@@ -147,12 +146,10 @@ TEST_F(InputSettingsTest, TheButtonStartsTheVolumeControlOnItsInputTabWhenInstal
     HeadlessSettingsDialog& window = Open({"Mic", "Line In"}, "Mic");
     EXPECT_TRUE(window.PressButton());
     EXPECT_TRUE(processes_.started().empty());
-
     processes_.Install("pavucontrol", "/opt/bin/pavucontrol");
     processes_.FailStarts(2);  // a failed start shows nothing either
     EXPECT_TRUE(window.PressButton());
-    const std::vector<Names> started = {{"/opt/bin/pavucontrol", "--tab=4"}};
-    EXPECT_EQ(processes_.started(), started);
+    EXPECT_EQ(processes_.started(), (std::vector<Names>{{"/opt/bin/pavucontrol", "--tab=4"}}));
     EXPECT_TRUE(window.IsVisible());
     EXPECT_EQ(window.fillCount(), 1);
     EXPECT_TRUE(chosen_.empty());
@@ -167,21 +164,104 @@ TEST_F(InputSettingsTest, ADialogThatCannotBeMadeIsMadeAtTheNextRequest) {
     EXPECT_TRUE(Open({"Mic"}, "Mic").IsVisible());
 }
 
-TEST_F(InputSettingsTest, TheMenuCommandShowsTheApplicationsDialog) {
-    ASSERT_EQ(StartApp(), 0);
+const SoundDevice kBuiltIn{"Built-in Audio", "pci", false};
+const SoundDevice kMic{"USB Mic", "usb", false};
+
+class InputDeviceTest : public testing::AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        devices_ = {kBuiltIn};
+        defaultDevice_ = "pci";
+        ASSERT_EQ(StartApp(), 0);
+    }
+    // Line 1, the find button's state and the identifier captured ("-": none).
+    std::string State() {
+        std::string identifier;
+        if (!input_->Capturing(&identifier))
+            identifier = "-";
+        Window::LockGuard hold(app());
+        return app().statusLine(0)->text() + (app().findButton()->isEnabled() ? " on " : " off ") +
+               identifier;
+    }
+};
+
+TEST_F(InputDeviceTest, DeviceChangesAndTheSoundServerAreFollowed) {
+    EXPECT_EQ(State(), "Harkbox ready on pci");
+    // The user's choice, absent now: the default stays open.
+    SettingsStore::WriteText(app().settingsKey(), InputSettingsDialog::kSettingName, "USB Mic");
+    const struct {
+        std::function<void()> change;
+        std::string state;
+    } steps[] = {
+        {[&] {
+             input_->SetDevices({kBuiltIn, kMic}, "pci");
+         },
+         "Harkbox ready on usb"},
+        {[&] { input_->SetServerUp(false); }, "No sound input off -"},
+        {[&] { input_->SetServerUp(true); }, "Harkbox ready on usb"},
+        {[&] { input_->EndCapture(5); }, "No sound input off -"},
+        {[&] { input_->SetDevices({kBuiltIn}, "pci"); }, "Harkbox ready on pci"},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        // Nothing happens on the sound input's thread; the main loop does it.
+        EXPECT_GE(system_.RunPendingTasks(), 1);
+        EXPECT_EQ(State(), step.state);
+    }
+    // A task posted to a program that has ended does nothing.
+    input_->SetDevices({kMic}, "usb");
+    app_.reset();
+    EXPECT_EQ(system_.RunPendingTasks(), 1);
+}
+
+TEST_F(InputDeviceTest, TheMenuCommandShowsTheDialogWhichListsEveryChoiceAndMakesItsOwn) {
     EXPECT_FALSE(app().inputSettings().created());
-    EXPECT_TRUE(app().command(CommandCode("pref"), 0));
-    SettingsDialogWindow* window = app().inputSettings().window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->IsVisible());
-    EXPECT_EQ(window->Items(), (Names{InputSettingsDialog::kNoDeviceText}));
-    // The dialog's close box hides it and leaves the program running.
-    static_cast<HeadlessSettingsDialog*>(window)->PressCloseBox();
-    EXPECT_FALSE(window->IsVisible());
+    ASSERT_TRUE(app().command(CommandCode("pref"), 0));
+    auto* dialog = static_cast<HeadlessSettingsDialog*>(app().inputSettings().window());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->IsVisible());
+    EXPECT_EQ(dialog->Items(), Names{"Built-in Audio"});
+    // Its close box hides it and leaves the program running.
+    dialog->PressCloseBox();
+    EXPECT_FALSE(dialog->IsVisible());
     system_.Post([this] { system_.PostQuit(7); });
     EXPECT_EQ(system_.RunMainLoop(), 7);
     EXPECT_TRUE(app().command(CommandCode("pref"), 0));
-    EXPECT_TRUE(window->IsVisible());
+    EXPECT_TRUE(dialog->IsVisible());
+
+    input_->SetDevices({kBuiltIn, kMic}, "pci");
+    system_.RunPendingTasks();
+    EXPECT_EQ(dialog->Items(), (Names{"Built-in Audio", "USB Mic"}));
+    EXPECT_EQ(dialog->SelectedItem(), 0);
+    // The user's pick is opened, and stays chosen through the next change.
+    EXPECT_TRUE(dialog->Choose(1));
+    EXPECT_EQ(State(), "Harkbox ready on usb");
+    input_->SetDevices({kMic, kBuiltIn}, "pci");
+    system_.RunPendingTasks();
+    EXPECT_EQ(State(), "Harkbox ready on usb");
+    EXPECT_EQ(dialog->Items(), (Names{"USB Mic", "Built-in Audio"}));
+    EXPECT_EQ(dialog->SelectedItem(), 0);
+}
+
+TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {
+    // The run waits for a web host that never answers.
+    test::FakeWebHost web("", test::FakeWebHost::Mode::kSilent);
+    Application::Service service;
+    service.webHost = "127.0.0.1";
+    service.webPort = web.port();
+    service.lookupTimeoutSeconds = 0;
+    app().SetService(service);
+    ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
+    ASSERT_EQ(web.Requests(1).size(), 1u);
+    input_->FailNextStart(5);
+    input_->SetDevices({kBuiltIn, kMic}, "pci");
+    system_.RunPendingTasks();
+    app().WaitForRun();
+    EXPECT_EQ(State(), "No sound input off -");
+    Window::LockGuard hold(app());
+    EXPECT_EQ(app().statusLine(1)->text(), "Check preferences");
+    EXPECT_EQ(app().findButton()->commandCode(), CommandCode("FIND"));
 }
 
 }  // namespace
