@@ -179,7 +179,7 @@ int SendCodes(QueryClient& client, uint8_t firstCode, bool poll) {
     return result;
 }
 
-TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndRepeatsLostReplies) {
+TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndGoodbyeEndsTheSession) {
     RunningServer server;
     ASSERT_TRUE(server.started());
     RawClient client;
@@ -197,9 +197,18 @@ TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndRepeatsLostReplies)
     EXPECT_EQ(client.Exchange(Packet(0x02, token), server.port()), accept);
 
     QueryClient query;
-    EXPECT_EQ(query.Handshake(kLoopback, server.port()), 0);
+    ASSERT_EQ(query.Handshake(kLoopback, server.port()), 0);
     EXPECT_EQ(query.candidates(), kCandidates);
+    SocketAddress local;
+    ASSERT_TRUE(query.LocalEndpoint(local));
+    EXPECT_EQ(SendCodes(query, 0, false), 0);
+    query.Close();
+    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == 1; }));
+    const std::string line = server.Log()[0];
+    EXPECT_EQ(line.rfind("127.0.0.1:" + std::to_string(local.port) + ", ", 0), 0u) << line;
+    EXPECT_NE(line.find(" s, 1 segments, goodbye without answer"), std::string::npos) << line;
     EXPECT_EQ(server.Counters().sessionsStarted, 2u);
+    EXPECT_EQ(server.Counters().activeSessions, 1u);
     EXPECT_EQ(server.Counters().dropped, 0u);
 }
 
@@ -253,27 +262,7 @@ TEST(IdentificationServer, AnswerReachesTheClientAsTitleAndArtistFields) {
     EXPECT_EQ(server.Counters().sessionsAnswered, expected.size());
 }
 
-TEST(IdentificationServer, StrangersAndWrongTokensDoNotReachTheSession) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    RawClient owner;
-    RawClient stranger;
-    const Bytes token = Connect(owner, server.port());
-    ASSERT_EQ(token.size(), 6u);
-    Bytes wrongToken = token;
-    wrongToken[5] ^= 1;
-    stranger.Send(Codes(token, kCandidates, 1), server.port());
-    stranger.Send(Packet(0x03, token), server.port());
-    owner.Send(Codes(wrongToken, kCandidates, 1), server.port());
-    owner.Send(Packet(0x03, wrongToken), server.port());
-    // Any reply to those would arrive before these.
-    EXPECT_EQ(TypeOf(owner.Exchange(Codes(token, kCandidates, 1), server.port())), 0x91);
-    EXPECT_EQ(TypeOf(stranger.Exchange(kHello, server.port())), 0x81);
-    EXPECT_EQ(server.Counters().dropped, 4u);
-    EXPECT_EQ(server.identifier.seen, 1);
-}
-
-TEST(IdentificationServer, MalformedDatagramsAreDroppedAndCounted) {
+TEST(IdentificationServer, MalformedDatagramsStrangersAndWrongTokensAreDropped) {
     RunningServer server;
     ASSERT_TRUE(server.started());
     RawClient client;
@@ -303,6 +292,17 @@ TEST(IdentificationServer, MalformedDatagramsAreDroppedAndCounted) {
         client.Send(datagram, server.port());
     EXPECT_EQ(TypeOf(client.Exchange(confirm, server.port())), 0x82);
 
+    RawClient stranger;
+    Bytes wrongToken = token;
+    wrongToken[5] ^= 1;
+    stranger.Send(codes, server.port());
+    stranger.Send(Packet(0x03, token), server.port());
+    client.Send(Codes(wrongToken, kCandidates, 1), server.port());
+    client.Send(Packet(0x03, wrongToken), server.port());
+    // Any reply to those would arrive before these.
+    EXPECT_EQ(TypeOf(client.Exchange(codes, server.port())), 0x91);
+    EXPECT_EQ(TypeOf(stranger.Exchange(kHello, server.port())), 0x81);
+
     // Codes before the confirm are out of session too.
     RawClient early;
     const Bytes offer = early.Exchange(kHello, server.port());
@@ -310,25 +310,9 @@ TEST(IdentificationServer, MalformedDatagramsAreDroppedAndCounted) {
     early.Send(Codes(Bytes(offer.begin() + 4, offer.end()), kCandidates, 1), server.port());
     EXPECT_EQ(early.Exchange(kHello, server.port()), offer);
 
-    EXPECT_EQ(server.Counters().dropped, datagrams.size() + 1);
-    EXPECT_EQ(server.Counters().activeSessions, 2u);
-    EXPECT_EQ(server.identifier.seen, 0);
-}
-
-TEST(IdentificationServer, GoodbyeEndsTheSessionWithALogLine) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    QueryClient client;
-    ASSERT_EQ(client.Handshake(kLoopback, server.port()), 0);
-    SocketAddress local;
-    ASSERT_TRUE(client.LocalEndpoint(local));
-    EXPECT_EQ(SendCodes(client, 0, false), 0);
-    client.Close();
-    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == 1; }));
-    const std::string line = server.Log()[0];
-    EXPECT_EQ(line.rfind("127.0.0.1:" + std::to_string(local.port) + ", ", 0), 0u) << line;
-    EXPECT_NE(line.find(" s, 1 segments, goodbye without answer"), std::string::npos) << line;
-    EXPECT_EQ(server.Counters().activeSessions, 0u);
+    EXPECT_EQ(server.Counters().dropped, datagrams.size() + 5);
+    EXPECT_EQ(server.Counters().activeSessions, 3u);
+    EXPECT_EQ(server.identifier.seen, 1);
 }
 
 TEST(IdentificationServer, SessionsEndWhenIdleOrAtTheirTimeLimit) {
