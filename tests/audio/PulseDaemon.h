@@ -1,32 +1,18 @@
 #pragma once
 
-#include <signal.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/ChildProcess.h"
+#include "tests/ChildProcess.h"
 
 namespace quil::test {
-
-// Where `program` is found along PATH; empty when it is not.
-inline std::string FindProgram(const std::string& program) {
-    const char* path = getenv("PATH");
-    std::istringstream folders(path ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (access((folder + "/" + program).c_str(), X_OK) == 0)
-            return folder + "/" + program;
-    }
-    return {};
-}
 
 // A private PulseAudio daemon for one test: its socket, runtime folder and
 // home live in a temporary folder of its own, so it neither sees nor
@@ -82,8 +68,8 @@ class PulseDaemon {
 
     // Ends the daemon at once, as a crash would.
     void Kill() {
-        if (daemon_ && daemon_->Running())
-            kill(daemon_->pid(), SIGKILL);
+        if (daemon_)
+            daemon_->Signal(SIGKILL);
         daemon_.reset();
     }
 

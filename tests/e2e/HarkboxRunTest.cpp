@@ -31,10 +31,9 @@
 #include "gfx/Mask.h"
 #include "gfx/RenderText.h"
 #include "gfx/TrueTypeFont.h"
+#include "tests/ChildProcess.h"
 #include "tests/ShellCommands.h"
 #include "tests/audio/PulseDaemon.h"
-#include "tests/e2e/ChildProcess.h"
-#include "tests/server/ServerProcess.h"
 
 namespace quil {
 namespace {
@@ -156,16 +155,18 @@ class HarkboxRunTest : public ::testing::Test {
         for (const char* song : kCatalogued)
             index.push_back((kMusic / song).string());
         std::string out, err;
-        int indexed = test::RunServer(index, &out, &err);
+        int indexed = test::RunProgram(HARKBOX_SERVER, index, &out, &err);
         if (indexed != 0 && err.find("other codebooks") != std::string::npos) {
             fs::remove(catalogue);  // made by a build with other codebooks
-            indexed = test::RunServer(index, &out, &err);
+            indexed = test::RunProgram(HARKBOX_SERVER, index, &out, &err);
         }
         ASSERT_EQ(indexed, 0) << out << err;
-        service_ = std::make_unique<test::ServerProcess>(std::vector<std::string>{
-            "serve", "--catalogue", catalogue.string(), "--address", HARKBOX_E2E_WEB_HOST,
-            "--http-port", std::to_string(HARKBOX_E2E_WEB_PORT), "--public-host",
-            HARKBOX_E2E_WEB_HOST});
+        service_ = std::make_unique<test::ChildProcess>(
+            HARKBOX_SERVER,
+            std::vector<std::string>{"serve", "--catalogue", catalogue.string(), "--address",
+                                     HARKBOX_E2E_WEB_HOST, "--http-port",
+                                     std::to_string(HARKBOX_E2E_WEB_PORT), "--public-host",
+                                     HARKBOX_E2E_WEB_HOST});
         ASSERT_TRUE(service_->WaitFor("identification on UDP", true, 20))
             << service_->out << service_->err;
 
@@ -305,7 +306,7 @@ class HarkboxRunTest : public ::testing::Test {
     fs::path root_;
     std::optional<PrivateDisplay> display_;
     test::PulseDaemon pulse_;
-    std::unique_ptr<test::ServerProcess> service_;
+    std::unique_ptr<test::ChildProcess> service_;
     std::unique_ptr<test::ChildProcess> program_;
     std::string window_;
     Screenshot last_;

@@ -2,16 +2,17 @@
 // reader and laid out with a synthetic font, with the ellipsis and alignment
 // chosen by the first byte. Nothing may read outside the input, and the two
 // decoder forms must agree on input without a 0 byte.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "gfx/ComposedReader.h"
 #include "gfx/TextLayout.h"
 #include "gfx/Utf8.h"
+#include "tests/fuzz/FuzzCheck.h"
 #include "tests/gfx/FakeFont.h"
+
+using quil::fuzz::Require;
 
 namespace {
 
@@ -36,14 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint32_t> zeroEnded =
         ReadAll(quil::ComposedReader(quil::Utf8Decoder::ZeroTerminated(terminated.data())));
 
-    bool hasZero = false;
-    for (uint8_t b : bytes)
-        hasZero = hasZero || b == 0;
     // With a 0 byte inside, the zero-terminated form stops there (possibly
     // inside a sequence, giving a 0 code point) while the range form reads the
     // 0 as a continuation byte, so only input without one must agree.
-    if (!hasZero && ranged != zeroEnded)
-        std::abort();
+    Require(std::find(bytes.begin(), bytes.end(), 0) != bytes.end() || ranged == zeroEnded);
 
     quil::testing::FakeFont font;
     font.failing.insert('x');
@@ -60,18 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const quil::Rect view{0, 0, 40 + (control & 0x30), 20};
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const quil::TextLayout layout(text, style, view);
-    if (layout.codePoints() != ranged)
-        std::abort();
-    if (layout.drawnCount() > ranged.size() + 1)
-        std::abort();
+    Require(layout.codePoints() == ranged && layout.drawnCount() <= ranged.size() + 1);
 
     quil::Path work;
     size_t placed = 0;
     layout.Place(work, [&](const quil::PlacedGlyph&, const quil::Path& outline) {
         placed += quil::OutlineMeetsClip(outline, view) ? 1 : 0;
     });
-    if (placed > layout.drawnCount())
-        std::abort();
+    Require(placed <= layout.drawnCount());
     (void)quil::MeasureText(text, style);
     return 0;
 }

@@ -1,12 +1,12 @@
 // Wraps arbitrary bytes as an embedded image and as an embedded mask; what is
 // accepted is read pixel by pixel and composed onto a small destination, so
 // any row the header claims but the blob lacks is touched.
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "gfx/Compositing.h"
 #include "gfx/EmbeddedImage.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 

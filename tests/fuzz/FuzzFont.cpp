@@ -1,21 +1,9 @@
 // Fuzz entry: a font file from arbitrary bytes, then every kind of lookup.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "gfx/Path.h"
 #include "gfx/TrueTypeFont.h"
-
-namespace {
-
-void Outline(const quil::TrueTypeFont& font, uint32_t glyph) {
-    quil::Path path;
-    float scale = 0;
-    if (font.LoadOutline(glyph, path, scale) == 0)
-        (void)path.Bounds();
-}
-
-}  // namespace
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quil::TrueTypeFont font;
@@ -23,23 +11,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     (void)font.Descent();
     (void)font.Ascent();
-    for (uint32_t code = 0; code < 257; ++code) {
-        const uint32_t glyph = font.GlyphForByte(code);
-        (void)font.Advance(glyph);
-        Outline(font, glyph);
-    }
-    for (uint32_t code = 0; code <= 0x10000; code += code < 0x300 ? 1 : 251) {
-        const uint32_t glyph = font.GlyphForUnicode(code);
-        if (glyph == 0)
-            continue;
-        (void)font.Advance(glyph);
-        Outline(font, glyph);
-    }
-    for (uint32_t glyph = 0; glyph < 300; ++glyph) {
-        (void)font.Advance(glyph);
-        Outline(font, glyph);
-    }
-    Outline(font, 0xFFFF);
-    Outline(font, 0xFFFFFFFF);
+    const auto glyph = [&](uint32_t id) {
+        (void)font.Advance(id);
+        quil::Path path;
+        float scale = 0;
+        if (font.LoadOutline(id, path, scale) == 0)
+            (void)path.Bounds();
+    };
+    for (uint32_t code = 0; code < 257; ++code)
+        glyph(font.GlyphForByte(code));
+    for (uint32_t code = 0; code <= 0x10000; code += code < 0x300 ? 1 : 251)
+        if (const uint32_t id = font.GlyphForUnicode(code); id != 0)
+            glyph(id);
+    for (uint32_t id = 0; id < 300; ++id)
+        glyph(id);
+    glyph(0xFFFF);
+    glyph(0xFFFFFFFF);
     return 0;
 }

@@ -2,8 +2,6 @@
 // commands whose operands are raw 32-bit floats (NaN, infinities and huge
 // values included), then the same words fed as 16.16 points directly.
 #include <bit>
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "gfx/Image.h"
@@ -12,6 +10,7 @@
 #include "gfx/Rasterizer.h"
 #include "platform/ByteCursor.h"
 #include "platform/ByteReader.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace quil;
@@ -35,23 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (!in.ok())
             break;
-        switch (command % 5) {
-            case 0:
-                path.MoveTo(f[0], f[1]);
-                break;
-            case 1:
-                path.LineTo(f[0], f[1]);
-                break;
-            case 2:
-                path.QuadTo(f[0], f[1], f[2], f[3]);
-                break;
-            case 3:
-                path.Close();
-                break;
-            default:
-                path.CloseQuad(f[0], f[1]);
-                break;
-        }
+        const int kind = command % 5;
+        if (kind == 0)
+            path.MoveTo(f[0], f[1]);
+        else if (kind == 1)
+            path.LineTo(f[0], f[1]);
+        else if (kind == 2)
+            path.QuadTo(f[0], f[1], f[2], f[3]);
+        else if (kind == 3)
+            path.Close();
+        else
+            path.CloseQuad(f[0], f[1]);
     }
 
     Rasterizer r(clip, capacity);

@@ -9,8 +9,6 @@
 // port, bit 2 first lets (control >> 3) seconds pass and sweeps.
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,10 +16,12 @@
 #include "net/QueryPackets.h"
 #include "platform/ByteReader.h"
 #include "server/SessionTable.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 
 using quil::ByteReader;
+using quil::fuzz::Require;
 
 // Decides on a segment whose first code is 0xFF, naming the song after its
 // codes, repeated as often as the second code says, so that line feeds, 0
@@ -59,17 +59,15 @@ class CodeNamedIdentifier : public quil::SongIdentifier {
 };
 
 void CheckReply(const quil::SessionTable::Datagram& reply, const quil::SessionToken& token) {
-    if (reply.size() < quil::kPacketHeaderSize || reply.size() > quil::kQueryBufferSize ||
-        reply[0] != 'H' || reply[1] != 'B' || reply[2] != 1)
-        std::abort();
+    Require(reply.size() >= quil::kPacketHeaderSize && reply.size() <= quil::kQueryBufferSize &&
+            reply[0] == 'H' && reply[1] == 'B' && reply[2] == 1);
     if (reply[3] != quil::kAnswerPacket)
         return;
     quil::AnswerFields fields;
     const auto read = quil::QueryPackets::Read(ByteReader(reply.data(), reply.size()), token[0],
                                                token[1], fields);
-    if (reply.size() - 12 > quil::kMaxAnswerText || read != quil::QueryReply::kAnswer ||
-        fields[0] != "song" || fields[2].empty() || fields[3].empty() || !fields[4].empty())
-        std::abort();
+    Require(reply.size() - 12 <= quil::kMaxAnswerText && read == quil::QueryReply::kAnswer &&
+            fields[0] == "song" && !fields[2].empty() && !fields[3].empty() && fields[4].empty());
 }
 
 }  // namespace
@@ -80,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quil::ServerOptions options;
     options.maxSessions = 4;
     quil::SessionTable table(identifier, options, [](const std::string& line) {
-        if (line.find('\n') != std::string::npos)
-            std::abort();
+        Require(line.find('\n') == std::string::npos);
     });
     const asio::ip::udp::endpoint client(asio::ip::address_v4::loopback(), 40000);
     const asio::ip::udp::endpoint stranger(asio::ip::address_v4::loopback(), 40001);
@@ -90,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A confirmed session for the input to aim at.
     const std::vector<uint8_t> hello = {'H', 'B', 1, quil::kHelloPacket};
     const auto offer = table.Handle(ByteReader(hello.data(), hello.size()), client, now);
-    if (offer.size() != 1 || offer[0].size() != quil::kOfferSize)
-        std::abort();
+    Require(offer.size() == 1 && offer[0].size() == quil::kOfferSize);
     quil::SessionToken token;
     std::copy(offer[0].begin() + 4, offer[0].end(), token.begin());
     std::vector<uint8_t> confirm = offer[0];
@@ -117,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& reply :
              table.Handle(ByteReader(datagram.data(), datagram.size()), from, now))
             CheckReply(reply, token);
-        if (table.Counters().activeSessions > options.maxSessions)
-            std::abort();
+        Require(table.Counters().activeSessions <= options.maxSessions);
     }
     return 0;
 }

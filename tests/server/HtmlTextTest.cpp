@@ -22,7 +22,8 @@ TEST(HtmlText, CleansUtf8WithinItsLength) {
         size_t max;
         std::string out;
     } cases[] = {
-        {"caf\xC3\xA9 \xF0\x9F\x8E\xB5", 100, "caf\xC3\xA9 \xF0\x9F\x8E\xB5"},
+        {"caf\xC3\xA9 \xE0\xA4\x85 \xF0\x9F\x8E\xB5", 100,
+         "caf\xC3\xA9 \xE0\xA4\x85 \xF0\x9F\x8E\xB5"},
         {"\xC0\xAF", 100, R + R},                  // overlong
         {"\xED\xA0\x80", 100, R + R + R},          // surrogate
         {"\xF4\x90\x80\x80", 100, R + R + R + R},  // above U+10FFFF

@@ -112,20 +112,21 @@ class RunningServer {
     std::thread thread_;
 };
 
-// A bare socket on 127.0.0.1 for what the query client would never send.
+// A bare socket on 127.0.0.1 for what the query client would never send,
+// to the server at `port`.
 class RawClient {
   public:
-    RawClient() : socket_(OpenUdpSocket()) {
+    explicit RawClient(uint16_t port) : socket_(OpenUdpSocket()), port_(port) {
         BindSocket(socket_, SocketAddress{kLoopback, 0});
         SetReceiveTimeout(socket_, 5000);
     }
     ~RawClient() { CloseSocket(socket_); }
-    void Send(const Bytes& datagram, uint16_t port) {
-        SendTo(socket_, datagram.data(), datagram.size(), SocketAddress{kLoopback, port});
+    void Send(const Bytes& datagram) {
+        SendTo(socket_, datagram.data(), datagram.size(), SocketAddress{kLoopback, port_});
     }
     // The next datagram; empty after five seconds without one.
-    Bytes Exchange(const Bytes& datagram, uint16_t port) {
-        Send(datagram, port);
+    Bytes Exchange(const Bytes& datagram) {
+        Send(datagram);
         uint8_t buffer[1024];
         SocketAddress from;
         const int64_t received = ReceiveFrom(socket_, buffer, sizeof buffer, from);
@@ -134,6 +135,7 @@ class RawClient {
 
   private:
     SocketHandle socket_;
+    uint16_t port_;
 };
 
 Bytes Packet(uint8_t type, const Bytes& token, uint8_t version = 1) {
@@ -160,12 +162,12 @@ uint8_t TypeOf(const Bytes& datagram) {
 }
 
 // Hello and confirm; the session's token, empty if either went wrong.
-Bytes Connect(RawClient& client, uint16_t port) {
-    const Bytes offer = client.Exchange(kHello, port);
+Bytes Connect(RawClient& client) {
+    const Bytes offer = client.Exchange(kHello);
     if (offer.size() != 10)
         return {};
     const Bytes token(offer.begin() + 4, offer.end());
-    return TypeOf(client.Exchange(Packet(0x02, token), port)) == 0x82 ? token : Bytes{};
+    return TypeOf(client.Exchange(Packet(0x02, token))) == 0x82 ? token : Bytes{};
 }
 
 // One code packet through the client's own callback; with `poll`, polls
@@ -179,27 +181,36 @@ int SendCodes(QueryClient& client, uint8_t firstCode, bool poll) {
     return result;
 }
 
-TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndRepeatsLostReplies) {
+TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndGoodbyeEndsTheSession) {
     RunningServer server;
     ASSERT_TRUE(server.started());
-    RawClient client;
-    const Bytes offer = client.Exchange(kHello, server.port());
+    RawClient client(server.port());
+    const Bytes offer = client.Exchange(kHello);
     ASSERT_EQ(offer.size(), 10u);
     const Bytes token(offer.begin() + 4, offer.end());
     EXPECT_EQ(offer, Packet(0x81, token));
     EXPECT_NE(token, Bytes(6, 0));
-    EXPECT_EQ(client.Exchange(kHello, server.port()), offer);
+    EXPECT_EQ(client.Exchange(kHello), offer);
 
     Bytes accept = Packet(0x82, token);
     accept.resize(16, 0);
     accept[14] = kCandidates;
-    EXPECT_EQ(client.Exchange(Packet(0x02, token), server.port()), accept);
-    EXPECT_EQ(client.Exchange(Packet(0x02, token), server.port()), accept);
+    EXPECT_EQ(client.Exchange(Packet(0x02, token)), accept);
+    EXPECT_EQ(client.Exchange(Packet(0x02, token)), accept);
 
     QueryClient query;
-    EXPECT_EQ(query.Handshake(kLoopback, server.port()), 0);
+    ASSERT_EQ(query.Handshake(kLoopback, server.port()), 0);
     EXPECT_EQ(query.candidates(), kCandidates);
+    SocketAddress local;
+    ASSERT_TRUE(query.LocalEndpoint(local));
+    EXPECT_EQ(SendCodes(query, 0, false), 0);
+    query.Close();
+    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == 1; }));
+    const std::string line = server.Log()[0];
+    EXPECT_EQ(line.rfind("127.0.0.1:" + std::to_string(local.port) + ", ", 0), 0u) << line;
+    EXPECT_NE(line.find(" s, 1 segments, goodbye without answer"), std::string::npos) << line;
     EXPECT_EQ(server.Counters().sessionsStarted, 2u);
+    EXPECT_EQ(server.Counters().activeSessions, 1u);
     EXPECT_EQ(server.Counters().dropped, 0u);
 }
 
@@ -208,11 +219,11 @@ TEST(IdentificationServer, RefusesOldClientsAndHellosOverTheLimit) {
     options.maxSessions = 1;
     RunningServer server(options);
     ASSERT_TRUE(server.started());
-    RawClient first;
-    RawClient second;
-    EXPECT_EQ(first.Exchange(Packet(0x01, {}, 2), server.port()), Packet(0xC1, Bytes(6, 0)));
-    EXPECT_EQ(TypeOf(first.Exchange(kHello, server.port())), 0x81);
-    EXPECT_EQ(second.Exchange(kHello, server.port()), Packet(0xD1, Bytes(6, 0)));
+    RawClient first(server.port());
+    RawClient second(server.port());
+    EXPECT_EQ(first.Exchange(Packet(0x01, {}, 2)), Packet(0xC1, Bytes(6, 0)));
+    EXPECT_EQ(TypeOf(first.Exchange(kHello)), 0x81);
+    EXPECT_EQ(second.Exchange(kHello), Packet(0xD1, Bytes(6, 0)));
     QueryClient query;
     EXPECT_EQ(query.Handshake(kLoopback, server.port()), QueryClient::kRefused);
     EXPECT_EQ(server.Counters().refusals, 3u);
@@ -253,31 +264,11 @@ TEST(IdentificationServer, AnswerReachesTheClientAsTitleAndArtistFields) {
     EXPECT_EQ(server.Counters().sessionsAnswered, expected.size());
 }
 
-TEST(IdentificationServer, StrangersAndWrongTokensDoNotReachTheSession) {
+TEST(IdentificationServer, MalformedDatagramsStrangersAndWrongTokensAreDropped) {
     RunningServer server;
     ASSERT_TRUE(server.started());
-    RawClient owner;
-    RawClient stranger;
-    const Bytes token = Connect(owner, server.port());
-    ASSERT_EQ(token.size(), 6u);
-    Bytes wrongToken = token;
-    wrongToken[5] ^= 1;
-    stranger.Send(Codes(token, kCandidates, 1), server.port());
-    stranger.Send(Packet(0x03, token), server.port());
-    owner.Send(Codes(wrongToken, kCandidates, 1), server.port());
-    owner.Send(Packet(0x03, wrongToken), server.port());
-    // Any reply to those would arrive before these.
-    EXPECT_EQ(TypeOf(owner.Exchange(Codes(token, kCandidates, 1), server.port())), 0x91);
-    EXPECT_EQ(TypeOf(stranger.Exchange(kHello, server.port())), 0x81);
-    EXPECT_EQ(server.Counters().dropped, 4u);
-    EXPECT_EQ(server.identifier.seen, 1);
-}
-
-TEST(IdentificationServer, MalformedDatagramsAreDroppedAndCounted) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    RawClient client;
-    const Bytes token = Connect(client, server.port());
+    RawClient client(server.port());
+    const Bytes token = Connect(client);
     ASSERT_EQ(token.size(), 6u);
     const Bytes confirm = Packet(0x02, token);
     const Bytes codes = Codes(token, kCandidates, 1);
@@ -300,35 +291,34 @@ TEST(IdentificationServer, MalformedDatagramsAreDroppedAndCounted) {
         overLong,
     };
     for (const Bytes& datagram : datagrams)
-        client.Send(datagram, server.port());
-    EXPECT_EQ(TypeOf(client.Exchange(confirm, server.port())), 0x82);
+        client.Send(datagram);
+    EXPECT_EQ(TypeOf(client.Exchange(confirm)), 0x82);
+
+    RawClient stranger(server.port());
+    Bytes wrongToken = token;
+    wrongToken[5] ^= 1;
+    stranger.Send(codes);
+    stranger.Send(Packet(0x03, token));
+    client.Send(Codes(wrongToken, kCandidates, 1));
+    client.Send(Packet(0x03, wrongToken));
+    // Any reply to those would arrive before these.
+    // The answer to the owner's codes, its text's length in bytes 10 and 11.
+    const Bytes answer = client.Exchange(Codes(token, kCandidates, 5));
+    ASSERT_GT(answer.size(), 12u);
+    EXPECT_EQ(TypeOf(answer), 0x91);
+    EXPECT_EQ(size_t{answer[10]} * 256 + answer[11], answer.size() - 12);
+    EXPECT_EQ(TypeOf(stranger.Exchange(kHello)), 0x81);
 
     // Codes before the confirm are out of session too.
-    RawClient early;
-    const Bytes offer = early.Exchange(kHello, server.port());
+    RawClient early(server.port());
+    const Bytes offer = early.Exchange(kHello);
     ASSERT_EQ(offer.size(), 10u);
-    early.Send(Codes(Bytes(offer.begin() + 4, offer.end()), kCandidates, 1), server.port());
-    EXPECT_EQ(early.Exchange(kHello, server.port()), offer);
+    early.Send(Codes(Bytes(offer.begin() + 4, offer.end()), kCandidates, 1));
+    EXPECT_EQ(early.Exchange(kHello), offer);
 
-    EXPECT_EQ(server.Counters().dropped, datagrams.size() + 1);
-    EXPECT_EQ(server.Counters().activeSessions, 2u);
-    EXPECT_EQ(server.identifier.seen, 0);
-}
-
-TEST(IdentificationServer, GoodbyeEndsTheSessionWithALogLine) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    QueryClient client;
-    ASSERT_EQ(client.Handshake(kLoopback, server.port()), 0);
-    SocketAddress local;
-    ASSERT_TRUE(client.LocalEndpoint(local));
-    EXPECT_EQ(SendCodes(client, 0, false), 0);
-    client.Close();
-    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == 1; }));
-    const std::string line = server.Log()[0];
-    EXPECT_EQ(line.rfind("127.0.0.1:" + std::to_string(local.port) + ", ", 0), 0u) << line;
-    EXPECT_NE(line.find(" s, 1 segments, goodbye without answer"), std::string::npos) << line;
-    EXPECT_EQ(server.Counters().activeSessions, 0u);
+    EXPECT_EQ(server.Counters().dropped, datagrams.size() + 5);
+    EXPECT_EQ(server.Counters().activeSessions, 3u);
+    EXPECT_EQ(server.identifier.seen, 1);
 }
 
 TEST(IdentificationServer, SessionsEndWhenIdleOrAtTheirTimeLimit) {
@@ -338,11 +328,11 @@ TEST(IdentificationServer, SessionsEndWhenIdleOrAtTheirTimeLimit) {
     options.sweepInterval = std::chrono::milliseconds(50);
     RunningServer server(options);
     ASSERT_TRUE(server.started());
-    RawClient confirmed;
-    RawClient offered;
-    const Bytes token = Connect(confirmed, server.port());
+    RawClient confirmed(server.port());
+    RawClient offered(server.port());
+    const Bytes token = Connect(confirmed);
     ASSERT_EQ(token.size(), 6u);
-    ASSERT_EQ(TypeOf(offered.Exchange(kHello, server.port())), 0x81);
+    ASSERT_EQ(TypeOf(offered.Exchange(kHello)), 0x81);
     ASSERT_TRUE(WaitFor([&] { return server.Counters().expiries == 2; }));
     // One sweep may end both, in any order.
     std::vector<std::string> log = server.Log();
@@ -353,8 +343,8 @@ TEST(IdentificationServer, SessionsEndWhenIdleOrAtTheirTimeLimit) {
     EXPECT_TRUE(log[0].ends_with(", 0 segments, time limit")) << log[0];
     EXPECT_TRUE(log[1].ends_with(", 0 segments, expired")) << log[1];
     // Its codes are out of session now.
-    confirmed.Send(Codes(token, kCandidates, 1), server.port());
-    EXPECT_EQ(TypeOf(confirmed.Exchange(kHello, server.port())), 0x81);
+    confirmed.Send(Codes(token, kCandidates, 1));
+    EXPECT_EQ(TypeOf(confirmed.Exchange(kHello)), 0x81);
     EXPECT_EQ(server.Counters().dropped, 1u);
 }
 

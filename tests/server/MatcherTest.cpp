@@ -28,57 +28,50 @@ RecordingCodes Analyse(const std::vector<float>& samples) {
     return codes;
 }
 
-// Songs 1..count of 40 s each, indexed under titles "song <seed>".
+// Songs of 40 s from the seeds, then `extra`, indexed under ids 1, 2, ...
 struct Catalogue {
     std::vector<std::vector<float>> songs;
-    std::unique_ptr<Matcher> matcher;
+    FingerprintIndex index;
 };
 
 Catalogue MakeCatalogue(const std::vector<uint64_t>& seeds,
-                        const std::vector<std::vector<float>>& extra = {},
-                        const MatcherSettings& settings = {}) {
+                        const std::vector<std::vector<float>>& extra = {}) {
     Catalogue catalogue;
-    FingerprintIndex index;
     for (uint64_t seed : seeds)
         catalogue.songs.push_back(SyntheticSong(40, seed));
-    for (const auto& samples : extra)
-        catalogue.songs.push_back(samples);
-    for (size_t i = 0; i < catalogue.songs.size(); ++i) {
-        SongInfo song;
-        song.id = static_cast<int64_t>(i + 1);
-        song.title = "song " + std::to_string(i + 1);
-        index.AddSong(song, Analyse(catalogue.songs[i]));
-    }
-    index.Finish();
-    catalogue.matcher = std::make_unique<Matcher>(std::move(index), settings);
+    catalogue.songs.insert(catalogue.songs.end(), extra.begin(), extra.end());
+    for (size_t i = 0; i < catalogue.songs.size(); ++i)
+        catalogue.index.AddSong(
+            {static_cast<int64_t>(i + 1), "song " + std::to_string(i + 1), "", 0, "", ""},
+            Analyse(catalogue.songs[i]));
+    catalogue.index.Finish();
     return catalogue;
 }
 
 // The catalogue's segment at a hop must be, code for code, the segment a
 // client makes when its onset detector starts one there: that is what lets
 // any client segment find its twin.
-struct Twins {
-    const RecordingCodes* codes;
-    int32_t checked = 0;
-    int32_t differing = 0;
-};
-
-int CompareTwin(void* context, int32_t m, const uint8_t* codes, const double*, int32_t frame) {
-    auto* twins = static_cast<Twins*>(context);
-    const SegmentCodes dense = twins->codes->At(frame);
-    ++twins->checked;
-    for (int32_t row = 0; row < 4; ++row)
-        twins->differing += codes[row * m] != dense.rows[row];
-    return 0;
-}
-
 TEST(RecordingCodesTest, EveryClientSegmentHasAnIdenticalDenseTwin) {
     const std::vector<float> song = SyntheticSong(30, 7);
     const RecordingCodes codes = Analyse(song);
     EXPECT_EQ(codes.segments(), codes.rowAverages() - 96);
     SongSource source(song);
-    Twins twins{&codes};
-    ASSERT_EQ(ComputeFingerprint(source, &twins, CompareTwin, nullptr), 0);
+    struct Twins {
+        const RecordingCodes& codes;
+        int32_t checked = 0, differing = 0;
+    } twins{codes};
+    ASSERT_EQ(ComputeFingerprint(
+                  source, &twins,
+                  [](void* context, int32_t m, const uint8_t* c, const double*, int32_t frame) {
+                      auto* t = static_cast<Twins*>(context);
+                      const SegmentCodes dense = t->codes.At(frame);
+                      ++t->checked;
+                      for (int32_t row = 0; row < 4; ++row)
+                          t->differing += c[row * m] != dense.rows[row];
+                      return 0;
+                  },
+                  nullptr),
+              0);
     EXPECT_GT(twins.checked, 30);
     EXPECT_EQ(twins.differing, 0);
 }
@@ -131,6 +124,12 @@ TEST(FingerprintIndexTest, FramesSongsAndPostingsAgree) {
     ASSERT_TRUE(index.CodesAt(index.base(0) + 5, codes));
     EXPECT_EQ(codes.rows[0], 5);
     EXPECT_EQ(codes.rows[3], 5 + 96 + 1);
+    // Each pair of rows keys its own postings: (0, 1), (0, 2), (0, 3), (1, 2), (1, 3), (2, 3).
+    const int pairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+    for (int p = 0; p < 6; ++p) {
+        const auto list = index.Postings(p, codes.rows[pairs[p][0]], codes.rows[pairs[p][1]]);
+        EXPECT_TRUE(std::binary_search(list.begin(), list.end(), index.base(0) + 5)) << p;
+    }
     // Pair (1, 3) of song b's frames: codes 9 and 9, every frame.
     auto postings = index.Postings(4, 9, 9);
     ASSERT_EQ(postings.size(), 24u);
@@ -147,12 +146,15 @@ size_t At(double seconds) {
 // Each of the two decision rules alone names the right song at the right
 // offset, and neither names a song the catalogue does not hold.
 TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
+    const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16});
+    const std::vector<std::vector<float>> strangers = {SyntheticSong(35, 21), SyntheticSong(35, 22),
+                                                       SyntheticSong(35, 23)};
     MatcherSettings quickOnly, patientOnly;
     quickOnly.patientThresholdPerLogFrame = 1e9;
     patientOnly.threshold = 1e9;
     for (const MatcherSettings& settings : {quickOnly, patientOnly}) {
         SCOPED_TRACE(settings.threshold > 1e8 ? "patient rule" : "quick rule");
-        const Catalogue catalogue = MakeCatalogue({11, 12, 13, 14, 15, 16}, {}, settings);
+        const Matcher matcher(catalogue.index, settings);
         struct Case {
             size_t song;
             double from;
@@ -160,16 +162,15 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
         for (const Case& c : {Case{0, 3.0}, Case{2, 17.5}, Case{5, 25.0}}) {
             SCOPED_TRACE(c.song);
             SongSource excerpt(catalogue.songs[c.song], At(c.from), At(12));
-            ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
+            ReplayResult result = ReplayQuery(excerpt, matcher);
             ASSERT_TRUE(result.answer.has_value());
             EXPECT_EQ(result.answer->song.id, static_cast<int64_t>(c.song + 1));
             EXPECT_NEAR(result.answer->offsetSeconds, c.from, 2.0 * kHopSize / kAnalysisRate);
             EXPECT_LT(result.seconds, 10.0);
         }
-        for (uint64_t seed : {21u, 22u, 23u}) {
-            const std::vector<float> stranger = SyntheticSong(40, seed);
-            SongSource excerpt(stranger, At(5), At(30));
-            EXPECT_FALSE(ReplayQuery(excerpt, *catalogue.matcher).answer.has_value()) << seed;
+        for (size_t i = 0; i < strangers.size(); ++i) {
+            SongSource excerpt(strangers[i], At(5), At(30));
+            EXPECT_FALSE(ReplayQuery(excerpt, matcher).answer.has_value()) << "stranger " << i;
         }
     }
 }
@@ -233,15 +234,17 @@ TEST(MatcherTest, NamesOneOfTwoCopiesOfTheSameRecording) {
     for (float& sample : copy)
         sample = 0.8f * sample + hiss(random);
     const Catalogue catalogue = MakeCatalogue({31, 32}, {copy});
+    const Matcher matcher(catalogue.index, {});
     SongSource excerpt(catalogue.songs[0], At(10), At(15));
-    ReplayResult result = ReplayQuery(excerpt, *catalogue.matcher);
+    ReplayResult result = ReplayQuery(excerpt, matcher);
     ASSERT_TRUE(result.answer.has_value());
     EXPECT_TRUE(result.answer->song.id == 1 || result.answer->song.id == 3);
 }
 
 TEST(MatcherTest, SessionIgnoresMalformedSegmentsAndStopsAfterItsAnswer) {
     const Catalogue catalogue = MakeCatalogue({41, 42});
-    auto session = catalogue.matcher->NewSession();
+    const Matcher matcher(catalogue.index, {});
+    auto session = matcher.NewSession();
     const uint8_t codes[4] = {1, 2, 3, 4};
     EXPECT_FALSE(session->Add({0, 0, codes}).has_value());
     EXPECT_FALSE(session->Add({0, 1, nullptr}).has_value());
@@ -256,7 +259,7 @@ TEST(MatcherTest, SessionIgnoresMalformedSegmentsAndStopsAfterItsAnswer) {
     } feed{session.get()};
     SongSource excerpt(catalogue.songs[1], At(8), At(20));
     FingerprintOptions options;
-    options.candidates = catalogue.matcher->candidates();
+    options.candidates = matcher.candidates();
     ComputeFingerprint(
         excerpt, &feed,
         [](void* context, int32_t m, const uint8_t* c, const double*, int32_t frame) {
