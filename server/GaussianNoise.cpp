@@ -43,7 +43,7 @@ const std::array<double, kLevels>& Quantiles() {
 GaussianNoise::GaussianNoise(uint64_t seed) : quantiles_(Quantiles().data()), state_(seed) {}
 
 double GaussianNoise::Quantile(uint32_t index) {
-    return Quantiles().at(index);
+    return Quantiles()[index & (kLevels - 1)];
 }
 
 uint64_t GaussianNoise::NextBits() {

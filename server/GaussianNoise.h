@@ -29,7 +29,7 @@ class GaussianNoise {
         return value;
     }
 
-    // The normal quantile at (index + 0.5) / 4096 (index below 4096).
+    // The normal quantile at (i + 0.5) / 4096, i the low 12 bits of `index`.
     static double Quantile(uint32_t index);
 
   private:
