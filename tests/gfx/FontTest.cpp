@@ -356,7 +356,7 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
                         {0x4E00, 0x4E01, 0xC000, {}}})}),  // delta modulo 65536
          0, {}, {0x1F, 0, 0x20, 3, 'A', 36, 0x7E, 97, 0x7F, 0, 0xA0, 10, 0xA1, 0, 0xA3, 13, 0xB0,
                  84, 0xB1, 105, 0x4E00, 0xE00, 0x4E01, 0xE01, 0xFFFF, 0, 0x10000, 0, 0x10041, 0}},
-        {"no closing segment", maps({unclosed}), 0, {}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}},
+        {"not closed", maps({unclosed}), 0, {}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}},
         {"segments beyond the file", maps({beyond}), 0, {}, {'A', 0, 'Z', 0, 0x20, 0, 0xFFFF, 0}},
         {"no segments", maps({none}), 0, {}, {'A', 0}},
         {"glyph array beyond the file", maps({farRange}), 0, {}, {'A', 0, 'Z', 0}},
@@ -464,9 +464,11 @@ TEST(TrueTypeGlyfTest, Outlines) {
         {"contour count below -1", {badHeader}, nullptr},
         {"end points decreasing", {decreasingEnds}, nullptr},
         {"record cut short", {cut, box}, nullptr, 0},
-        {"a composite's second part fails", {triangle, badHeader, Composite({{0}, {1}})}, nullptr},
-        {"a composite of itself", {Composite({{0}})}, nullptr},
-        {"itself after a success", {triangle, Composite({{0}, {1}})}, nullptr},
+        {"a composite's second part fails",
+         {triangle, badHeader, Composite({{0, 2, 0, 0, {}}, {1, 2, 0, 0, {}}})}, nullptr},
+        {"a composite of itself", {Composite({{0, 2, 0, 0, {}}})}, nullptr},
+        {"itself after a success",
+         {triangle, Composite({{0, 2, 0, 0, {}}, {1, 2, 0, 0, {}}})}, nullptr},
         {"past the last glyph", {box}, nullptr, 1},
         {"far past it", {box}, nullptr, 0xFFFFFFFF},
     };
@@ -486,8 +488,9 @@ TEST(TrueTypeGlyfTest, Outlines) {
             EXPECT_EQ(font.LoadOutline(glyph, path, scale), r.want ? 0 : -1);
             EXPECT_EQ(Outline(path),
                       "M1,2" + std::string(r.want && *r.want ? " " : "") + (r.want ? r.want : ""));
-            if (r.want)
+            if (r.want) {
                 EXPECT_FLOAT_EQ(scale, 0.001f);
+            }
         }
     }
     Path path;
@@ -519,7 +522,8 @@ TEST(TrueTypeGlyfTest, Outlines) {
         std::vector<Pt> contour;
         for (int i = 0; i < points; ++i)
             contour.push_back({i % 2 ? 3 * i : -i, i, i % 3 != 0});
-        b.glyphs = {Simple({contour}), Composite(std::vector<Component>(size_t(copies), {0}))};
+        b.glyphs = {Simple({contour}),
+                    Composite(std::vector<Component>(size_t(copies), {0, 2, 0, 0, {}}))};
         ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
         Path outline;
         EXPECT_EQ(font.LoadOutline(copies > 0 ? 1 : 0, outline, scale), loads ? 0 : -1)
