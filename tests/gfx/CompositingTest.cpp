@@ -25,17 +25,16 @@ int32_t Coord(std::mt19937& rng, int32_t lo, int32_t hi) {
     return lo + static_cast<int32_t>(rng() % static_cast<uint32_t>(hi - lo + 1));
 }
 
-// Alphas and coverages favour the edge values 0, 1, 254 and 255.
+// Alphas and coverages favour the edge values 0, 1, 254 and 255; pixels are
+// premultiplied.
 uint32_t RandomAlpha(std::mt19937& rng) {
-    static const uint32_t kEdges[] = {0, 1, 254, 255};
-    return rng() % 3 == 0 ? kEdges[rng() % 4] : rng() % 256;
+    return rng() % 3 == 0 ? Words{0, 1, 254, 255}[rng() % 4] : rng() % 256;
 }
 
 uint32_t RandomPremultiplied(std::mt19937& rng) {
     const uint32_t a = RandomAlpha(rng);
-    auto channel = [&] { return rng() % (a + 1); };
-    const uint32_t r = channel(), g = channel(), b = channel();
-    return a << 24 | r << 16 | g << 8 | b;
+    const uint32_t r = rng() % (a + 1), g = rng() % (a + 1), b = rng() % (a + 1);
+    return pixel::Pack(a, r, g, b);
 }
 
 template <typename Grid, typename Make>
@@ -63,10 +62,8 @@ template <typename Pixel>
 std::vector<Pixel> Pixels(const PixelGrid<Pixel>& grid) {
     std::vector<Pixel> out;
     const Rect& b = grid.bounds();
-    for (int32_t y = b.top; y < b.bottom; ++y) {
-        for (int32_t x = b.left; x < b.right; ++x)
-            out.push_back(*grid.At(x, y));
-    }
+    for (int32_t y = b.top; y < b.bottom; ++y)
+        out.insert(out.end(), grid.At(b.left, y), grid.At(b.left, y) + b.Width());
     return out;
 }
 
@@ -84,6 +81,8 @@ struct Geometry {
     Point dstAnchor, srcAnchor;
 };
 
+// Source rectangles are sometimes one column (as the window body's middle
+// stretch) or one row.
 Geometry RandomGeometry(std::mt19937& rng) {
     Geometry g;
     for (Rect* r : {&g.dstBounds, &g.srcBounds}) {
@@ -92,24 +91,14 @@ Geometry RandomGeometry(std::mt19937& rng) {
     }
     g.dstRect = RandomRect(rng, g.dstBounds);
     const Rect& s = g.srcBounds;
-    switch (rng() % 4) {
-        case 0:  // one column, as the window body's middle stretch
-            g.srcRect = Rect{s.left, s.top, s.left + 1, s.bottom};
-            break;
-        case 1:
-            g.srcRect = Rect{s.left, s.top, s.right, s.top + 1};
-            break;
-        default:
-            g.srcRect = RandomRect(rng, s);
-    }
+    const uint32_t kind = rng() % 4;
+    g.srcRect = kind == 0   ? Rect{s.left, s.top, s.left + 1, s.bottom}
+                : kind == 1 ? Rect{s.left, s.top, s.right, s.top + 1}
+                            : RandomRect(rng, s);
     const int32_t range = rng() % 4 == 0 ? 1000 : 30;
     g.dstAnchor = Point{Coord(rng, -range, range), Coord(rng, -range, range)};
     g.srcAnchor = Point{Coord(rng, -range, range), Coord(rng, -range, range)};
     return g;
-}
-
-int64_t FloorMod(int64_t v, int64_t m) {
-    return ((v % m) + m) % m;
 }
 
 // The copy geometry, plainly: destination pixel p inside dstRect takes source
@@ -120,6 +109,7 @@ template <typename D, typename S, typename Op>
 std::vector<D> Reference(const PixelGrid<D>& dst, const Geometry& g, const PixelGrid<S>& src,
                          bool tiled, Op op) {
     const Rect tile = g.srcRect.Intersect(src.bounds());
+    const auto floorMod = [](int64_t v, int64_t m) { return ((v % m) + m) % m; };
     std::vector<D> out = Pixels(dst);
     size_t i = 0;
     for (int32_t y = dst.bounds().top; y < dst.bounds().bottom; ++y) {
@@ -127,8 +117,8 @@ std::vector<D> Reference(const PixelGrid<D>& dst, const Geometry& g, const Pixel
             int64_t sx = int64_t{x} - g.dstAnchor.x + g.srcAnchor.x;
             int64_t sy = int64_t{y} - g.dstAnchor.y + g.srcAnchor.y;
             if (tiled && !tile.IsEmpty()) {
-                sx = tile.left + FloorMod(sx - tile.left, tile.Width());
-                sy = tile.top + FloorMod(sy - tile.top, tile.Height());
+                sx = tile.left + floorMod(sx - tile.left, tile.Width());
+                sy = tile.top + floorMod(sy - tile.top, tile.Height());
             }
             if (g.dstRect.Contains(x, y) && tile.left <= sx && sx < tile.right && tile.top <= sy &&
                 sy < tile.bottom) {
@@ -139,7 +129,7 @@ std::vector<D> Reference(const PixelGrid<D>& dst, const Geometry& g, const Pixel
     return out;
 }
 
-TEST(PixelArithmeticTest, KnownValues) {
+TEST(PixelArithmeticTest, KnownValuesAndPremultipliedResults) {
     const struct {
         const char* what;
         uint32_t got, want;
@@ -162,34 +152,28 @@ TEST(PixelArithmeticTest, KnownValues) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(r.got, r.want) << r.what;
-}
-
-// A premultiplied pixel whose channels take different shares of alpha.
-uint32_t Sample(uint32_t alpha, uint32_t variant) {
-    const uint32_t shares[4][3] = {{255, 255, 255}, {0, 0, 0}, {255, 128, 0}, {1, 254, 77}};
-    const uint32_t* s = shares[variant % 4];
-    return pixel::Pack(alpha, alpha * s[0] / 255, alpha * s[1] / 255, alpha * s[2] / 255);
-}
-
-bool IsPremultiplied(uint32_t p) {
-    const uint32_t a = p >> 24;
-    return (p >> 16 & 0xFF) <= a && (p >> 8 & 0xFF) <= a && (p & 0xFF) <= a;
-}
-
-TEST(PixelArithmeticTest, ResultsStayPremultiplied) {
+    // Pixels whose channels take different shares of alpha stay premultiplied.
+    const auto sample = [](uint32_t alpha, uint32_t v) {
+        const uint32_t shares[4][3] = {{255, 255, 255}, {0, 0, 0}, {255, 128, 0}, {1, 254, 77}};
+        const uint32_t* s = shares[v % 4];
+        return pixel::Pack(alpha, alpha * s[0] / 255, alpha * s[1] / 255, alpha * s[2] / 255);
+    };
+    const auto premultiplied = [](uint32_t p) {
+        return (p >> 16 & 0xFF) <= p >> 24 && (p >> 8 & 0xFF) <= p >> 24 && (p & 0xFF) <= p >> 24;
+    };
     for (uint32_t a = 0; a < 256; ++a) {
         for (uint32_t b = 0; b < 256; ++b) {
             for (uint32_t v = 0; v < 16; ++v) {
-                const uint32_t over = composeOver(Sample(b, v / 4), Sample(a, v));
-                ASSERT_TRUE(IsPremultiplied(over) && over >> 24 >= std::max(a, b)) << a << " " << b;
-                const uint32_t scaled = composeScaled(Sample(b % 9 * 31, v / 4), Sample(a, v), b);
-                ASSERT_TRUE(IsPremultiplied(scaled) && scaled >> 24 >= b % 9 * 31) << a << " " << b;
-                const uint32_t tint = tintCoverage(b, Sample(a, v));
-                ASSERT_TRUE(IsPremultiplied(tint) && (b == 255 || tint >> 24 == b))
-                    << a << " " << b;
+                const uint32_t over = composeOver(sample(b, v / 4), sample(a, v));
+                const uint32_t scaled = composeScaled(sample(b % 9 * 31, v / 4), sample(a, v), b);
+                const uint32_t tint = tintCoverage(b, sample(a, v));
+                ASSERT_TRUE(premultiplied(over) && over >> 24 >= std::max(a, b) &&
+                            premultiplied(scaled) && scaled >> 24 >= b % 9 * 31 &&
+                            premultiplied(tint) && (b == 255 || tint >> 24 == b))
+                    << a << " " << b << " " << v;
             }
-            ASSERT_EQ(composeScaled(Sample(a, b), 0xFF102030u, 0), Sample(a, b));
-            ASSERT_EQ(composeScaled(0, Sample(a, b), 255), Sample(a, b));
+            ASSERT_EQ(composeScaled(sample(a, b), 0xFF102030u, 0), sample(a, b));
+            ASSERT_EQ(composeScaled(0, sample(a, b), 255), sample(a, b));
         }
     }
 }
@@ -293,30 +277,30 @@ TEST(CompositingTest, StorageAndTheEndsOfTheCoordinateRange) {
     // Grids without storage, or wrapping someone else's rows, are never
     // written; a wrapped grid serves as a source like any other.
     const Mask mask = RandomMask(Rect{0, 0, 4, 4}, rng);
+    const Rect m = mask.bounds();
     Image empty;
-    copyImage(empty, Rect{0, 0, 4, 4}, Point{}, src, src.bounds(), Point{});
-    fillRect(empty, Rect{0, 0, 4, 4}, 1);
+    copyImage(empty, m, Point{}, src, src.bounds(), Point{});
+    fillRect(empty, m, 1);
     EXPECT_FALSE(empty.HasStorage());
     alignas(16) const uint32_t rows[2][2] = {{1, 2}, {3, 4}};
     Image wrapped;
     wrapped.Wrap(reinterpret_cast<const uint8_t*>(rows), 8, 2, 2);
-    const Rect w = wrapped.bounds();
-    copyImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
-    overImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
-    writeMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u, 255);
-    blendMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u, 9);
-    overMaskColour(wrapped, w, Point{}, mask, mask.bounds(), Point{}, ~0u);
-    tiledCopyImage(wrapped, w, Point{}, dst, dst.bounds(), Point{});
+    const Rect w = wrapped.bounds(), d = dst.bounds();
+    copyImage(wrapped, w, Point{}, dst, d, Point{});
+    overImage(wrapped, w, Point{}, dst, d, Point{});
+    writeMaskColour(wrapped, w, Point{}, mask, m, Point{}, ~0u, 255);
+    blendMaskColour(wrapped, w, Point{}, mask, m, Point{}, ~0u, 9);
+    overMaskColour(wrapped, w, Point{}, mask, m, Point{}, ~0u);
+    tiledCopyImage(wrapped, w, Point{}, dst, d, Point{});
     fillRect(wrapped, w, 0);
     wrapped.Fill(0);
-    EXPECT_EQ(Pixels(wrapped), (Words{1, 2, 3, 4}));
     Image copied = Made<Image>(w, [](int32_t, int32_t) { return 0u; });
     copyImage(copied, w, Point{}, wrapped, w, Point{});
     EXPECT_EQ(Pixels(copied), (Words{1, 2, 3, 4}));
 
     // Rows are padded to 8 bytes: width, image stride, mask stride.
     for (const auto& [width, imageStride, maskStride] :
-         {std::tuple{1, 8, 8}, {2, 8, 8}, {3, 16, 8}, {5, 24, 8}, {8, 32, 8}, {9, 40, 16}}) {
+         {std::tuple{1, 8, 8}, {3, 16, 8}, {8, 32, 8}, {9, 40, 16}}) {
         Image image;
         Mask coverage;
         ASSERT_TRUE(image.SetBounds(Rect{-3, 2, width - 3, 5}) &&
@@ -330,8 +314,7 @@ TEST(CompositingTest, StorageAndTheEndsOfTheCoordinateRange) {
     Image image;
     ASSERT_TRUE(image.SetBounds(Rect{-3, 2, 2, 5}));
     image.Fill(0x11223344);
-    EXPECT_FALSE(image.SetBounds(Rect{10, 10, 10, 20}));
-    EXPECT_FALSE(image.SetBounds(Rect{10, 10, 20, 9}));
+    EXPECT_FALSE(image.SetBounds(Rect{10, 10, 10, 20}) || image.SetBounds(Rect{10, 10, 20, 9}));
     EXPECT_EQ(image.bounds(), (Rect{-3, 2, 2, 5}));
     EXPECT_EQ(*image.At(1, 4), 0x11223344u);
     EXPECT_FALSE(image.SetBounds(all));
@@ -384,8 +367,7 @@ TEST(EmbeddedImageTest, RoundTrip) {
     EXPECT_FALSE(wrapped.IsWritable());
     EXPECT_EQ(Pixels(wrapped), Pixels(source));
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(std::as_const(wrapped).At(0, 0)), blob.data + 16);
-
-    for (int32_t width : {1, 7, 8, 9, 24}) {
+    for (int32_t width : {1, 8, 9, 24}) {
         const Mask mask = RandomMask(Rect{2, 2, 2 + width, 5}, rng);
         const auto bytes = EncodeEmbeddedMask(mask);
         ASSERT_EQ(bytes.size(), 16 + (width + 7) / 8 * 8 * 3u);
@@ -395,8 +377,7 @@ TEST(EmbeddedImageTest, RoundTrip) {
         EXPECT_EQ(out.bounds(), (Rect{0, 0, width, 3}));
         EXPECT_EQ(Pixels(out), Pixels(mask));
     }
-    EXPECT_TRUE(EncodeEmbeddedMask(Mask{}).empty());
-    EXPECT_TRUE(EncodeEmbeddedImage(Image{}).empty());
+    EXPECT_TRUE(EncodeEmbeddedMask(Mask{}).empty() && EncodeEmbeddedImage(Image{}).empty());
 }
 
 TEST(EmbeddedImageTest, DamagedOrMisplacedBlobsAreRefused) {
@@ -442,44 +423,39 @@ TEST(EmbeddedImageTest, DamagedOrMisplacedBlobsAreRefused) {
                                  : WrapEmbeddedMask(blob.data, blob.size, mask);
         EXPECT_EQ(got, r.accepted) << r.what;
         EXPECT_EQ(r.image ? image.HasStorage() : mask.HasStorage(), r.accepted) << r.what;
-        if (!r.accepted) {
-            EXPECT_TRUE(r.image ? image.bounds().IsEmpty() : mask.bounds().IsEmpty()) << r.what;
-        }
+        EXPECT_EQ(r.image ? image.bounds().IsEmpty() : mask.bounds().IsEmpty(), !r.accepted)
+            << r.what;
     }
     Mask mask;
     EXPECT_FALSE(WrapEmbeddedMask(nullptr, 100, mask));
 }
 
 TEST(SkinTest, EndsAndGlyphsFromArtwork) {
-    const auto full = [](int32_t, int32_t) { return 255; };
-    const auto clear = [](int32_t, int32_t) { return 0u; };
-    const auto ramp = [](int32_t x, int32_t y) { return x * 32 + y * 4 + (x == 7 && y == 7) * 3; };
     const Rect end{0, 0, 24, 66};
     SkinArtwork art;
-    art.leftCapMask = Made<Mask>(end, full);
-    art.rightCapMask = Made<Mask>(end, full);
-    art.leftCapShading = Made<Image>(end, clear);
-    art.rightCapShading = Made<Image>(end, clear);
-    for (Mask* glyph : {&art.closeGlyph, &art.zoomGlyph, &art.minimizeGlyph})
-        *glyph = Made<Mask>(Rect{0, 0, 8, 8}, ramp);
-    *art.leftCapMask.At(0, 0) = 0;              // outside the body
-    *art.leftCapMask.At(1, 0) = 128;            // soft edge
+    art.leftCapMask = Made<Mask>(end, [](int32_t x, int32_t y) { return x + y ? 255 : 0; });
+    art.rightCapMask = Made<Mask>(end, [](int32_t, int32_t) { return 255; });
+    *art.leftCapMask.At(1, 0) = 128;  // soft edge
+    for (Image* shading : {&art.leftCapShading, &art.rightCapShading})
+        *shading = Made<Image>(end, [](int32_t, int32_t) { return 0u; });
     *art.leftCapShading.At(2, 0) = 0x80000000;  // translucent black rim
     *art.rightCapShading.At(23, 65) = 0xFFFFFFFF;
-
+    for (Mask* glyph : {&art.closeGlyph, &art.zoomGlyph, &art.minimizeGlyph}) {
+        *glyph = Made<Mask>(Rect{0, 0, 8, 8}, [](int32_t x, int32_t y) {
+            return x * 32 + y * 4 + (x == 7 && y == 7) * 3;
+        });
+    }
     Skin skin;
     ASSERT_TRUE(skin.Build(art, Skin::kBackgroundColour, 1.0f, Skin::kControlColour));
-    EXPECT_EQ(skin.leftEnd().bounds(), end);
     Words right(24 * 66, 0xFF5D38C7);
     right.back() = 0xFFFFFFFF;
     EXPECT_EQ(Pixels(skin.rightEnd()), right);
-    EXPECT_EQ(*skin.leftEnd().At(0, 0), 0u);
-    EXPECT_EQ(*skin.leftEnd().At(1, 0), 0x802E1C63u);
-    EXPECT_EQ(*skin.leftEnd().At(2, 0), 0xFF2E1B63u);
-    EXPECT_EQ(*skin.leftEnd().At(5, 5), 0xFF5D38C7u);
+    const Words left = Pixels(skin.leftEnd());
+    EXPECT_EQ(skin.leftEnd().bounds(), end);
+    EXPECT_EQ(Words(left.begin(), left.begin() + 4),
+              (Words{0, 0x802E1C63u, 0xFF2E1B63u, 0xFF5D38C7u}));  // outside, edge, rim, body
     for (const auto& [strength, opacity] :
-         {std::pair{Skin::kFaint, 63u}, std::pair{Skin::kFull, 255u},
-          std::pair{Skin::kHalf, 127u}}) {
+         {std::pair{Skin::kFaint, 63u}, {Skin::kFull, 255u}, {Skin::kHalf, 127u}}) {
         const Image& close = skin.close(strength);
         ASSERT_EQ(close.bounds(), (Rect{0, 0, 8, 8}));
         EXPECT_EQ(Pixels(close), Pixels(Made<Image>(close.bounds(), [&](int32_t x, int32_t y) {
@@ -489,15 +465,12 @@ TEST(SkinTest, EndsAndGlyphsFromArtwork) {
         EXPECT_EQ(Pixels(skin.zoom(strength)), Pixels(close));
         EXPECT_EQ(Pixels(skin.minimize(strength)), Pixels(close));
     }
-
     // Opacity is truncated to a byte; at 0 the fresh ends stay transparent.
     Skin half, none;
     ASSERT_TRUE(half.Build(art, 0xFF5D38C7, 0.5f, 0xFFFFFFFF));
     EXPECT_EQ(*half.leftEnd().At(5, 5), composeScaled(0, 0xFF5D38C7, 127));
     ASSERT_TRUE(none.Build(art, 0xFF5D38C7, 0.0f, 0xFFFFFFFF));
-    EXPECT_EQ(*none.rightEnd().At(5, 5), 0u);
-    EXPECT_EQ(*none.leftEnd().At(20, 60), 0u);
-
+    EXPECT_EQ(*none.rightEnd().At(5, 5) + *none.leftEnd().At(20, 60), 0u);
     // Missing artwork fails the build; what was built before stays.
     art.zoomGlyph.Release();
     Skin partial;

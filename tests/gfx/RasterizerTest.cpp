@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "gfx/Path.h"
-#include "gfx/PixelArithmetic.h"
 
 namespace quil {
 namespace {
@@ -28,16 +28,13 @@ constexpr int32_t kOne = 65536;
 // the edge-flag grid snaps its crossings), for even-odd crossing parity.
 // Coverage is the number of samples inside, 256 taken as 255.
 Coverage Reference(const Rect& clip, const Path& path) {
-    struct Edge {
-        double x0, y0, x1, y1;
-    };
-    std::vector<Edge> edges;
+    std::vector<std::array<double, 4>> edges;  // x0, y0, x1, y1
     const std::vector<uint32_t>& words = path.words();
     double penX = 0, penY = 0, startX = 0, startY = 0;
     bool open = false;
     const auto line = [&](double x, double y) {
         if (y != penY)
-            edges.push_back(Edge{penX, penY, x, y});
+            edges.push_back({penX, penY, x, y});
         penX = x;
         penY = y;
     };
@@ -64,10 +61,7 @@ Coverage Reference(const Rect& clip, const Path& path) {
         } else if (words[i] == Path::kQuad) {
             quad(op(0), op(1), op(2), op(3));
         } else if (words[i] == Path::kClose || words[i] == Path::kCloseQuad) {
-            if (words[i] == Path::kClose)
-                line(startX, startY);
-            else
-                quad(op(0), op(1), startX, startY);
+            words[i] == Path::kClose ? line(startX, startY) : quad(op(0), op(1), startX, startY);
             open = false;
         }
         i += 1 + count;
@@ -81,9 +75,9 @@ Coverage Reference(const Rect& clip, const Path& path) {
     for (size_t r = 0; r < counts.size() / width * 16; ++r) {
         const double y = clip.top + (r + 0.5) / 16;
         crossings.clear();
-        for (const Edge& e : edges) {
-            if ((e.y0 <= y) != (e.y1 <= y))
-                crossings.push_back(e.x0 + (y - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0));
+        for (const auto& [x0, y0, x1, y1] : edges) {
+            if ((y0 <= y) != (y1 <= y))
+                crossings.push_back(x0 + (y - y0) * (x1 - x0) / (y1 - y0));
         }
         std::sort(crossings.begin(), crossings.end());
         size_t k = 0;
@@ -381,28 +375,6 @@ TEST(RasterizerTest, ResolveWritesOnlyInsideClipAndDestination) {
             EXPECT_EQ(*mask.At(x, y), whole[(y + 1) * 20 + x + 10]) << x << ", " << y;
     }
     EXPECT_EQ(*mask.At(0, 0), 255);
-}
-
-TEST(RasterizerTest, ResolveOverImageComposesTheTintedCoverage) {
-    Rasterizer r(Rect{0, 0, 16, 16}, 0x10000);
-    r.FillPath(Circle(8.2f, 7.9f, 6.1f));
-    const Coverage coverage = Resolve(r);
-    const auto background = [](int x, int y) {
-        const uint32_t a = static_cast<uint32_t>(x * 37 + y * 11) & 0xFF;
-        return a << 24 | (a / 2) << 16 | (a / 3) << 8 | (a / 5);
-    };
-    for (const uint32_t colour : {0xFF5D38C7u, 0x80402010u, 0x00000000u}) {
-        Image image;
-        ASSERT_TRUE(image.SetBounds(Rect{100, 200, 116, 216}));
-        for (int i = 0; i < 256; ++i)
-            *image.At(100 + i % 16, 200 + i / 16) = background(i % 16, i / 16);
-        r.ResolveOverImage(image, r.clip(), Point{100, 200}, colour);
-        for (int i = 0; i < 256; ++i) {
-            ASSERT_EQ(*image.At(100 + i % 16, 200 + i / 16),
-                      composeOver(background(i % 16, i / 16), tintCoverage(coverage[i], colour)))
-                << i % 16 << ", " << i / 16;
-        }
-    }
 }
 
 TEST(RasterizerTest, DamagedCoordinatesAndPathsFinishSafely) {
