@@ -194,18 +194,15 @@ class GtkWindowTest : public ::testing::Test {
     }
 
     // Opens a window at `rect` filled with `colour` (none: left to the
-    // caller), `prepare`s it, shows it and waits until the screen shows its
-    // corner.
-    std::unique_ptr<NativeWindow> Open(
-        TestListener& listener, const Rect& rect, uint32_t colour, uint32_t flags = kWindowFlags,
-        const std::function<void(NativeWindow&)>& prepare = [](NativeWindow&) {}) {
+    // caller), shows it and waits until the screen shows its corner.
+    std::unique_ptr<NativeWindow> Open(TestListener& listener, const Rect& rect, uint32_t colour,
+                                       uint32_t flags = kWindowFlags) {
         int error = 0;
         auto window = system_->CreateNativeWindow(rect, flags, listener, error);
         EXPECT_EQ(error, 0);
         if (!window)
             return window;
         listener.window = window.get();
-        prepare(*window);
         if (colour == 0)
             return window;
         listener.SetImage(int32_t(rect.Width()), int32_t(rect.Height()),
@@ -284,12 +281,10 @@ TEST_F(GtkWindowTest, InputReachesTheListenerAndPlacementKeepsTheLimits) {
     TestListener listener;
     listener.menu = {
         {"First Item", 0x54575757, false}, {"", 0, true}, {"Second", 0x71756974, false}};
-    auto window =
-        Open(listener, Rect{300, 300, 420, 360}, kBlue, kWindowFlags, [](NativeWindow& w) {
-            w.SetTitle("Harkbox display test");
-            w.SetTrackingLimits(100, 60, 160, 60);
-        });
+    auto window = Open(listener, Rect{300, 300, 420, 360}, kBlue);
     ASSERT_TRUE(window);
+    window->SetTitle("Harkbox display test");
+    window->SetTrackingLimits(100, 60, 160, 60);
     // A left click, then a double click.
     EXPECT_TRUE(RunUntil("mousemove 310 315 click 1", [&] { return listener.Count("up 10,15"); }));
     EXPECT_EQ(listener.Of("down"), std::vector<std::string>{"10,15 1"});
@@ -559,54 +554,40 @@ TEST_F(HarkboxWindowTest, SignalsCloseLikeTheMenuAndHostileSettingsDoNoHarm) {
     std::sscanf(Output("xdotool getdisplaygeometry").c_str(), "%d %d", &screenWidth, &screenHeight);
     ASSERT_GT(screenWidth, 200);
     const fs::path leftover = Settings().parent_path() / "Settings.reg.new-Ab12Cd";
-    const auto defaults = [](const std::string& s) {
-        return s.find("\"HarkboxWindowOrigin\"=\"(40, 40)\"") != s.npos &&
-               s.find("\"HarkboxWindowWidth\"=dword:000000c8") != s.npos;
+    const std::string clamped = "(" + std::to_string(screenWidth - 200) + ", 40)";
+    // Signal (0: closed by the menu), what the settings file holds before
+    // (null: nothing, "": a FIFO), whether a leftover is there, and what
+    // the file must hold afterwards.
+    const std::tuple<int, const char*, bool, std::string> cases[] = {
+        {SIGTERM, nullptr, false, "Origin\"=\"(40, 40)\"\n\"HarkboxWindowWidth\"=dword:000000c8"},
+        {SIGINT, nullptr, false, "Origin\"=\"(40, 40)\"\n\"HarkboxWindowWidth\"=dword:000000c8"},
+        {0, "\"HarkboxWindowOrigin\"=\"(2147483600, 40)\"\n", false, clamped},  // near the limit
+        {0, "", false, ""},                                                     // a FIFO
+        {0, "\n", true, "HarkboxWindowWidth"},  // the leftover of a write cut off
     };
-    const std::string clamped = "Origin\"=\"(" + std::to_string(screenWidth - 200) + ", 40)\"";
-    struct Case {
-        const char* name;
-        int signal;  // 0: closed by the menu
-        std::function<void()> prepare;
-        std::function<bool(const std::string&)> stored;  // given the file afterwards
-    };
-    const Case cases[] = {
-        {"terminate", SIGTERM, [] {}, defaults},
-        {"interrupt", SIGINT, [] {}, defaults},
-        {"origin near the integer limit", 0,
-         [&] { Store("Harkbox Settings 1\n\"HarkboxWindowOrigin\"=\"(2147483600, 40)\"\n"); },
-         [&](const std::string& s) { return s.find(clamped) != s.npos; }},
-        {"FIFO at the settings file", 0,
-         [&] {
-             fs::create_directories(Settings().parent_path());
-             ASSERT_EQ(mkfifo(Settings().c_str(), 0600), 0);
-         },
-         [&](const std::string&) { return fs::is_fifo(Settings()); }},
-        {"leftover of a write cut off", 0,
-         [&] {
-             Store("Harkbox Settings 1\n");
-             std::ofstream(leftover) << "Harkbox Settings 1\n";
-         },
-         [&](const std::string& s) {
-             return !fs::exists(leftover) && s.find("HarkboxWindowWidth") != s.npos;
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [signal, settings, withLeftover, stored] : cases) {
+        SCOPED_TRACE(::testing::Message() << signal << " " << (settings ? settings : "none"));
         std::error_code ignored;
         fs::remove_all(Settings().parent_path(), ignored);
-        c.prepare();
+        if (settings && !*settings) {
+            fs::create_directories(Settings().parent_path());
+            ASSERT_EQ(mkfifo(Settings().c_str(), 0600), 0);
+        } else if (settings) {
+            Store(std::string("Harkbox Settings 1\n") + settings);
+        }
+        if (withLeftover)
+            std::ofstream(leftover) << "Harkbox Settings 1\n";
         const Rect r = Start();
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screenWidth &&
                     r.bottom <= screenHeight && r.right > r.left);
-        EXPECT_TRUE(!c.signal || r == (Rect{40, 40, 240, 106}));
-        if (c.signal)
-            program_->Signal(c.signal);
-        else
-            ChooseFromMenu(r, 5);
+        EXPECT_TRUE(!signal || r == (Rect{40, 40, 240, 106}));
+        signal ? (void)program_->Signal(signal) : ChooseFromMenu(r, 5);
         EXPECT_EQ(program_->Wait(10), 0);
-        const std::string stored = fs::is_fifo(Settings()) ? "" : ReadFile(Settings());
-        EXPECT_TRUE(c.stored(stored)) << stored;
+        EXPECT_FALSE(fs::exists(leftover));
+        const bool fifo = fs::is_fifo(Settings());
+        EXPECT_EQ(fifo, settings && !*settings);
+        const std::string text = fifo ? "" : ReadFile(Settings());
+        EXPECT_NE(text.find(stored), std::string::npos) << text;
     }
 }
 

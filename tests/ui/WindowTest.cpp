@@ -66,9 +66,8 @@ TEST(WindowTest, CreateAndDestroy) {
     ASSERT_EQ(window.Create(system, Rect{100, 50, 300, 116}, kFlags), 0);
     EXPECT_EQ(window.Create(system, Rect{0, 0, 10, 10}, kFlags), -1);
     EXPECT_EQ(system.windowsCreated(), 1);
-    EXPECT_EQ(window.zoomWidth(), 200);
-    EXPECT_EQ(window.zoomHeight(), 66);
     EXPECT_EQ(window.windowRect(), (Rect{100, 50, 300, 116}));
+    EXPECT_TRUE(window.zoomWidth() == 200 && window.zoomHeight() == 66);
     EXPECT_TRUE(window.headless().IsLayered());
     // Opening sized the image and presented all of it; interactive resizing
     // keeps to the tracking limits.
@@ -79,11 +78,10 @@ TEST(WindowTest, CreateAndDestroy) {
     window.SetTitle("Harkbox");
     window.Show(true);
     window.Minimize();
-    EXPECT_EQ(window.headless().title(), "Harkbox");
-    EXPECT_TRUE(window.headless().visible() && window.headless().minimizeCount() == 1);
+    EXPECT_TRUE(window.headless().title() == "Harkbox" && window.headless().visible() &&
+                window.headless().minimizeCount() == 1);
 
     EXPECT_EQ(window.Destroy(), 0);
-    EXPECT_EQ(window.nativeWindow(), nullptr);
     EXPECT_EQ(window.Destroy(), -1);
     window.update();  // no window: nothing to present, nothing breaks
 
@@ -174,7 +172,7 @@ TEST(WindowTest, OnlyInvalidRectanglesAreRedrawnAndPresented) {
     ImageView middle(window.viewList(), &green, green.bounds(), 20, 10);
     window.update();
     // Views draw in list order: green over red, and over blue.
-    EXPECT_EQ(window.Stored(25, 15), 0xFF7F8000u);
+    EXPECT_EQ(window.headless().ScreenPixel(25, 15), 0xFF7F8000u);
     EXPECT_EQ(window.headless().ScreenPixel(35, 15), 0xFF00807Fu);
     window.headless().ClearPresentations();
 
@@ -187,10 +185,8 @@ TEST(WindowTest, OnlyInvalidRectanglesAreRedrawnAndPresented) {
     const std::vector<Rect> expected = RectanglesOf(window.viewList().invalid());
     window.update();
     for (const auto& [x, y, colour] :
-         {std::tuple{3, 3, kBlue}, {6, 6, kRed}, {1, 1, kRed}, {55, 35, kRed}, {49, 35, kBlue}}) {
-        EXPECT_EQ(window.Stored(x, y), colour) << x << "," << y;
+         {std::tuple{3, 3, kBlue}, {6, 6, kRed}, {1, 1, kRed}, {55, 35, kRed}, {49, 35, kBlue}})
         EXPECT_EQ(window.headless().ScreenPixel(x, y), colour) << x << "," << y;
-    }
     EXPECT_EQ(window.headless().Presentations(), (std::vector<std::vector<Rect>>{expected}));
     EXPECT_TRUE(window.viewList().invalid().IsEmpty() && window.presentRegion().IsEmpty());
     // Nothing invalid: nothing presented. Beyond the window's edge: cut.
@@ -209,10 +205,8 @@ TEST(WindowTest, OnlyInvalidRectanglesAreRedrawnAndPresented) {
 
     // A paint hands over the whole image and empties the present region.
     window.viewList().Invalidate(Rect{0, 0, 4, 4});
-    EXPECT_TRUE(window.headless().RequestPaint());
-    EXPECT_EQ(window.headless().paintCount(), 1);
-    EXPECT_EQ(window.headless().paintMisuseCount(), 0);
-    EXPECT_TRUE(window.presentRegion().IsEmpty());
+    EXPECT_TRUE(window.headless().RequestPaint() && window.presentRegion().IsEmpty());
+    EXPECT_TRUE(window.headless().paintCount() == 1 && window.headless().paintMisuseCount() == 0);
 
     // A new size recreates the image, clears it and redraws all of it.
     window.headless().ClearPresentations();
@@ -224,13 +218,11 @@ TEST(WindowTest, OnlyInvalidRectanglesAreRedrawnAndPresented) {
         EXPECT_EQ(window.Stored(x, y), colour) << x << "," << y;
     EXPECT_EQ(window.headless().Presentations(),
               (std::vector<std::vector<Rect>>{{{0, 0, 80, 50}}}));
-    EXPECT_EQ(window.headless().screenWidth(), 80);
     // A minimised window reports 0 × 0: no image, nothing presented.
     window.sizeChanged(0, 0);
     EXPECT_FALSE(window.backingStore().HasStorage());
     EXPECT_EQ(window.headless().Presentations().size(), 1u);
-    EXPECT_TRUE(window.headless().RequestPaint());
-    EXPECT_EQ(window.headless().paintCount(), 1);
+    EXPECT_TRUE(window.headless().RequestPaint() && window.headless().paintCount() == 1);
     window.sizeChanged(60, 40);
     EXPECT_EQ(window.Stored(5, 5), kBlue);
 }
@@ -364,35 +356,18 @@ TEST_F(ButtonTest, HitOnlyOnOpaquePixelsUnlessRectangular) {
         EXPECT_EQ(round.hitTest(x, y), roundHit) << x << "," << y;
         EXPECT_EQ(square.hitTest(x, y), squareHit) << x << "," << y;
     }
-    // Hidden buttons are never hit; a press on the corner is no press: the
-    // window leaves it to the system.
+    // The topmost (last added) control takes the press; hidden buttons are
+    // never hit; a press on the corner is no press: the window leaves it to
+    // the system.
+    EXPECT_EQ(window.HitControl(22, 20), &square);
     square.setVisible(false);
     EXPECT_FALSE(square.hitTest(22, 20));
+    EXPECT_EQ(window.HitControl(22, 20), &round);
     EXPECT_FALSE(window.mouseDown(10, 8, 1, 0));
     EXPECT_EQ(window.capturedControl(), nullptr);
     round.setVisible(false);
     EXPECT_FALSE(round.hitTest(22, 20));
     EXPECT_FALSE(round.face().visible());
-}
-
-// The topmost (last added) control takes the press; the captured one gets
-// the drag and the release, then hover follows the pointer.
-TEST_F(ButtonTest, TheTopmostTakesThePressTheCapturedOneTheRelease) {
-    Button& below = MakeButton(0, true, 1);
-    Button& above = MakeButton(kButtonRectangular, true, 2);
-    Button& beside = MakeButton(kButtonRectangular, true, 3);
-    beside.face().moveBy(30, 0);
-    EXPECT_EQ(window.HitControl(22, 20), &above);
-    EXPECT_EQ(window.HitControl(40, 8), &beside);
-    EXPECT_EQ(window.HitControl(5, 5), nullptr);
-    window.mouseDown(22, 20, 1, 0);
-    window.mouseMoved(40, 8);
-    EXPECT_FALSE(above.pressed() || beside.hover());
-    window.mouseUp(40, 8);
-    EXPECT_TRUE(window.commands.empty());
-    EXPECT_EQ(window.hoveredControl(), &beside);
-    EXPECT_TRUE(beside.hover() && !above.hover() && !below.hover());
-    EXPECT_EQ(above.owner(), static_cast<WindowOwner*>(&window));
 }
 
 // Two threads change text views and update, each under the window lock, while
@@ -438,24 +413,6 @@ TEST(WindowThreadsTest, TextChangesFromTwoThreadsWhileTheMainThreadPaints) {
         view->draw(expected, expected.bounds());
     EXPECT_TRUE(window.headless().Screen() == testing::Pixels(expected));
     EXPECT_EQ(window.headless().paintMisuseCount(), 0);
-}
-
-// The headless system itself, as far as the window tests lean on it:
-// presenting copies only the given rectangles, clipped to the image (rows of
-// 6 pixels, 24 bytes, for a 4 × 3 image), and a paint outside a paint
-// request is a misuse that changes nothing.
-TEST(HeadlessWindowSystemTest, PresentsOnlyTheGivenRectanglesClipped) {
-    HeadlessWindowSystem system;
-    TestWindow window;
-    ASSERT_EQ(window.Create(system, Rect{0, 0, 4, 3}, 0), 0);
-    std::vector<uint32_t> pixels(18);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint32_t(i + 1);
-    window.headless().Present(pixels.data(), 24, 4, 3, {Rect{1, 1, 3, 2}, Rect{3, -5, 9, 1}});
-    EXPECT_EQ(window.headless().Screen(),
-              (std::vector<uint32_t>{0, 0, 0, 4, 0, 8, 9, 0, 0, 0, 0, 0}));
-    window.headless().PaintPixels(pixels.data(), 24, 4, 3);
-    EXPECT_EQ(window.headless().paintMisuseCount(), 1);
 }
 
 }  // namespace
