@@ -24,8 +24,17 @@ inline std::vector<Rect> RectanglesOf(const Region& region) {
     return rects;
 }
 
+// The image's pixels row by row.
+inline std::vector<uint32_t> Pixels(const Image& image) {
+    const Rect& b = image.bounds();
+    std::vector<uint32_t> out;
+    for (int32_t y = b.top; y < b.bottom; ++y)
+        out.insert(out.end(), image.At(b.left, y), image.At(b.left, y) + b.Width());
+    return out;
+}
+
 // True when the region holds exactly the pixels of `rects`.
-inline bool Covers(const Region& region, std::initializer_list<Rect> rects) {
+inline bool Covers(const Region& region, const std::vector<Rect>& rects) {
     Region expected;
     for (const Rect& rect : rects)
         expected.Unite(Region(rect));
