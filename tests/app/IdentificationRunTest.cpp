@@ -28,29 +28,24 @@ using Replies = std::vector<FakeIdentificationServer::Reply>;
 using Stage = RunOutcome::Stage;
 
 TEST(RunOutcomeTest, OneTableFromResultToLines) {
-    const char* again = "Click to try again";
-    const struct {
-        Stage stage;
-        std::vector<int> codes;
-        const char* line1;  // null: a found song, shown by its title
-        const char* line2;
-    } cases[] = {
-        {Stage::kHostLookup, {-1}, "Server not found", again},
-        {Stage::kHandshake, {-7}, "Program too old", "Download new version"},
-        {Stage::kHandshake, {-5, -6}, "Server unreachable", again},
-        {Stage::kQuery, {-10}, nullptr, nullptr},
-        {Stage::kQuery, {-9}, "Signal too weak", "Check your microphone"},
-        {Stage::kQuery, {-6, -4}, "Server unreachable", again},
-        {Stage::kQuery, {0, -1, -8}, "Song not found", again},
-        {Stage::kStart, {-1}, "Song not found", again},
+    const std::tuple<Stage, int, const char*> cases[] = {
+        {Stage::kHostLookup, -1, "Server not found/Click to try again"},
+        {Stage::kHandshake, -7, "Program too old/Download new version"},
+        {Stage::kHandshake, -5, "Server unreachable/Click to try again"},
+        {Stage::kHandshake, -6, "Server unreachable/Click to try again"},
+        {Stage::kQuery, -10, "found"},
+        {Stage::kQuery, -9, "Signal too weak/Check your microphone"},
+        {Stage::kQuery, -6, "Server unreachable/Click to try again"},
+        {Stage::kQuery, -4, "Server unreachable/Click to try again"},
+        {Stage::kQuery, 0, "Song not found/Click to try again"},
+        {Stage::kQuery, -8, "Song not found/Click to try again"},
+        {Stage::kStart, -1, "Song not found/Click to try again"},
     };
-    for (const auto& c : cases) {
-        for (const int code : c.codes) {
-            const RunOutcome outcome = RunOutcome::Describe(c.stage, code);
-            EXPECT_EQ(outcome.found, c.line1 == nullptr) << code;
-            EXPECT_STREQ(outcome.line1, c.line1) << code;
-            EXPECT_STREQ(outcome.line2, c.line2) << code;
-        }
+    for (const auto& [stage, code, lines] : cases) {
+        const RunOutcome o = RunOutcome::Describe(stage, code);
+        EXPECT_EQ(o.found ? std::string("found") : std::string(o.line1) + "/" + o.line2, lines)
+            << int(stage) << " " << code;
+        EXPECT_EQ(o.found, o.line1 == nullptr && o.line2 == nullptr) << code;
     }
 }
 
@@ -70,8 +65,8 @@ FakeIdentificationServer::Script Server(Replies onHello, Replies onConfirm = {})
 const Replies kOffer = {{test::ServerPacket(0x81, 10)}};
 const Replies kAccept = {{test::Accept(1)}};
 
-// Lets the status ticker make one pass per Step, so that a test sees every
-// pass without waiting for the clock.
+// Lets the status ticker make one pass per Pass(n), so that a test sees
+// every pass without waiting for the clock.
 class Pacer {
   public:
     bool Pause(StopToken& token) {
@@ -83,8 +78,8 @@ class Pacer {
         --grants_;
         return token.IsStopRequested();
     }
-    // Allows the next pass (unless it is the first) and waits (at most
-    // 10 s) until it is done.
+    // Allows pass `n` (the first needs no grant) and waits (at most 10 s)
+    // until it is done.
     void Pass(int n) {
         std::unique_lock<std::mutex> lock(mutex_);
         grants_ += n > 1;
@@ -96,20 +91,14 @@ class Pacer {
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    int passes_ = 0;
-    int grants_ = 0;
+    int passes_ = 0, grants_ = 0;
 };
 
-struct Screen {
-    std::string lines[3];
-    uint32_t findCommand;
-    bool findEnabled;
-    bool linkVisible;
-    bool operator==(const Screen&) const = default;
-};
-
+// The three lines, the find button's command, whether it is enabled and
+// whether the link shows.
+using Screen = std::tuple<std::string, std::string, std::string, uint32_t, bool, bool>;
 const Screen kReady{
-    {"Harkbox ready", "Click to identify song", ""}, CommandCode("FIND"), true, false};
+    "Harkbox ready", "Click to identify song", "", CommandCode("FIND"), true, false};
 
 class RunTest : public testing::AppTest {
   protected:
@@ -130,23 +119,20 @@ class RunTest : public testing::AppTest {
         service.handshakeAttemptMs = 600000;
         app().SetService(service);
     }
-    Screen Look() {
+    // What the window shows; `line3`, if given, is set first.
+    Screen Look(const char* line3 = nullptr) {
         Window::LockGuard hold(app());
-        return {
-            {app().statusLine(0)->text(), app().statusLine(1)->text(), app().statusLine(2)->text()},
-            app().findButton()->commandCode(),
-            app().findButton()->isEnabled(),
-            app().linkButton()->isVisible()};
-    }
-    void SetLine3(const std::string& text) {
-        Window::LockGuard hold(app());
-        app().statusLine(2)->setText(text);
+        if (line3)
+            app().statusLine(2)->setText(line3);
+        return {app().statusLine(0)->text(),     app().statusLine(1)->text(),
+                app().statusLine(2)->text(),     app().findButton()->commandCode(),
+                app().findButton()->isEnabled(), app().linkButton()->isVisible()};
     }
     // Waits (at most 10 s) until line 1 reads `text`.
     bool AwaitLine1(const std::string& text) {
-        for (int i = 0; i < 5000 && Look().lines[0] != text; ++i)
+        for (int i = 0; i < 5000 && std::get<0>(Look()) != text; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return Look().lines[0] == text;
+        return std::get<0>(Look()) == text;
     }
     // Two seconds of loud noise into the capture.
     void PushSound() {
@@ -168,15 +154,15 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
     FakeIdentificationServer server(
         Server(kOffer, {kAccept[0], {test::Answer("id\nlink\nDon't Stop\nAC/DC\n")}}));
     Serve(web, server);
-    SetLine3("kept");
+    Look("kept");
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);  // sound from here on is analysed
+    EXPECT_EQ(web.Requests(1)[0].rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
     // Once the answer waits on the program's socket, the next hop finds it.
     ASSERT_TRUE(server.WaitForHandled(2));
     PushSound();
     app().WaitForRun();
-    EXPECT_EQ(Look(), (Screen{{"Don't Stop", "AC/DC", "kept"}, CommandCode("STOP"), true, true}));
-    EXPECT_EQ(web.Requests(1)[0].rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(Look(), (Screen{"Don't Stop", "AC/DC", "kept", CommandCode("STOP"), true, true}));
 
     testing::ScopedEnv locale("LC_ALL", "en_GB.UTF-8");
     ASSERT_TRUE(app().command(CommandCode("LINK"), 0));
@@ -196,36 +182,29 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
 }
 
 TEST_F(RunTest, EveryFailureEndsWithItsLinesAndTheFindButton) {
-    const char* again = "Click to try again";
+    const std::string ok = HttpAnswer("127.0.0.1");
+    const Replies tooOld = {{test::ServerPacket(0xC1, 10)}};
+    const Replies refused = {{test::ServerPacket(0xD1, 10)}};
     const struct {
         std::string hostAnswer;
-        Replies onHello;
-        Replies onConfirm;
-        std::string line1;
-        std::string line2;
+        Replies onHello, onConfirm;
+        std::string line1, line2;
     } cases[] = {
-        {HttpAnswer("127.0.0.1", "404 Not Found"), kOffer, kAccept, "Server not found", again},
+        {HttpAnswer("127.0.0.1", "404 Not Found"), kOffer, kAccept, "Server not found",
+         "Click to try again"},
         // The body is resolved as it stands: a line break is part of the name.
-        {HttpAnswer("localhost\n"), kOffer, kAccept, "Server not found", again},
-        {HttpAnswer("127.0.0.1"),
-         {{test::ServerPacket(0xC1, 10)}},
-         {},
-         "Program too old",
-         "Download new version"},
-        {HttpAnswer("127.0.0.1"),
-         kOffer,
-         {{test::ServerPacket(0xD1, 10)}},
-         "Server unreachable",
-         again},
+        {HttpAnswer("localhost\n"), kOffer, kAccept, "Server not found", "Click to try again"},
+        {ok, tooOld, {}, "Program too old", "Download new version"},
+        {ok, kOffer, refused, "Server unreachable", "Click to try again"},
     };
     for (const auto& c : cases) {
         FakeWebHost web(c.hostAnswer);
         FakeIdentificationServer server(Server(c.onHello, c.onConfirm));
         Serve(web, server);
-        SetLine3("emptied");
+        Look("emptied");
         ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
         app().WaitForRun();
-        EXPECT_EQ(Look(), (Screen{{c.line1, c.line2, ""}, CommandCode("FIND"), true, false}));
+        EXPECT_EQ(Look(), (Screen{c.line1, c.line2, "", CommandCode("FIND"), true, false}));
     }
 }
 
@@ -250,7 +229,7 @@ TEST_F(RunTest, TheLookupStepsShareOneBound) {
     app().SetService(service);
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     app().WaitForRun();
-    EXPECT_EQ(Look().lines[0], "Server not found");
+    EXPECT_EQ(std::get<0>(Look()), "Server not found");
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[1].first, "server.invalid");
     EXPECT_GT(asked[0].second, 1500);
@@ -296,20 +275,20 @@ TEST_F(RunTest, TheStatusTickerCountsDotsAndStartsAgainAtEachStage) {
     Pacer pacer;
     app().SetStatusTickerPause([&](StopToken& token) { return pacer.Pause(token); });
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
-    pacer.Pass(1);
-    EXPECT_EQ(Look().lines[0], "Looking up server");
-    pacer.Pass(2);
-    EXPECT_EQ(Look().lines[0], "Looking up server.");
-    // The worker moves on to the handshake: the dots start again.
-    web.Release();
-    ASSERT_TRUE(server.WaitForHandled(1));
-    const char* later[] = {"Contacting server", "Contacting server.", "Contacting server..",
-                           "Contacting server...", "Contacting server"};
-    for (int i = 0; i < 5; ++i) {
-        pacer.Pass(3 + i);
-        EXPECT_EQ(Look().lines[0], later[i]) << i;
+    // The worker moves on to the handshake after two passes: the dots start
+    // again.
+    const char* lines[] = {"Looking up server",  "Looking up server.",  "Contacting server",
+                           "Contacting server.", "Contacting server..", "Contacting server...",
+                           "Contacting server"};
+    for (int i = 0; i < 7; ++i) {
+        if (i == 2) {
+            web.Release();
+            ASSERT_TRUE(server.WaitForHandled(1));
+        }
+        pacer.Pass(i + 1);
+        EXPECT_EQ(std::get<0>(Look()), lines[i]) << i;
     }
-    EXPECT_EQ(Look().lines[1], "Please wait");
+    EXPECT_EQ(std::get<1>(Look()), "Please wait");
     ASSERT_TRUE(app().command(CommandCode("STOP"), 0));
     app().WaitForRun();
     EXPECT_EQ(Look(), kReady);
