@@ -33,24 +33,20 @@ class ScopedEnv {
             test::ClearEnvironment(name_.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
     std::string name_;
     std::optional<std::string> saved_;
 };
 
-// A new empty folder under the system's temporary folder.
+// A new empty folder under the system's temporary folder; empty on failure.
 inline std::filesystem::path MakeScratchFolder(const char* stem) {
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto folder = std::filesystem::temp_directory_path() /
-                            (std::string(stem) + "-" + std::to_string(random()));
-        std::error_code error;
-        if (std::filesystem::create_directory(folder, error))
-            return folder;
-    }
-    return {};
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        (std::string(stem) + "-" + std::to_string(random()) + std::to_string(random()));
+    std::error_code error;
+    return std::filesystem::create_directory(folder, error) ? folder : std::filesystem::path();
 }
 
 // The settings key of a test's own: on Linux every test has a configuration
@@ -112,6 +108,18 @@ class AppTest : public ::testing::Test {
         return app_->Start(system_);
     }
     Application& app() { return *app_; }
+    // The status lines, the find button's command and state and the link
+    // button: "line 1|line 2|line 3|FIND on|link".
+    std::string Shows() {
+        Window::LockGuard hold(*app_);
+        std::string text;
+        for (int i = 0; i < 3; ++i)
+            text += app_->statusLine(i)->text() + "|";
+        for (int shift = 24; shift >= 0; shift -= 8)
+            text += char(app_->findButton()->commandCode() >> shift);
+        return text + (app_->findButton()->isEnabled() ? " on" : " off") +
+               (app_->linkButton()->isVisible() ? "|link" : "");
+    }
     HeadlessWindow& window() { return *static_cast<HeadlessWindow*>(app_->nativeWindow()); }
 
     std::filesystem::path root_;

@@ -58,19 +58,18 @@ class SettingsStoreTest : public ::testing::Test {
 };
 
 TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFileAndMapToFiles) {
-    const struct {
-        const char *company, *product, *program, *key;
-    } cases[] = {
+    // Company, product, program path and the key's middle.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"Harkbox Project", "Harkbox", "/usr/bin/harkbox", "Harkbox Project\\Harkbox"},
         {"", "", "C:\\Tools\\hb.exe", "Unknown Company\\hb.exe"},
         {"Co", "", "/opt/x\\y/hb", "Unknown Company\\hb"},
         {"", "Name", "hb", "Unknown Company\\hb"},
         {"", "", "", "Unknown Company\\"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(SettingsStore::SettingsKeyFor(c.company, c.product, c.program),
-                  std::string("SOFTWARE\\") + c.key + "\\Settings")
-            << c.program;
+    for (const auto& [company, product, program, key] : cases) {
+        EXPECT_EQ(SettingsStore::SettingsKeyFor(company, product, program),
+                  std::string("SOFTWARE\\") + key + "\\Settings")
+            << program;
     }
     EXPECT_EQ(SettingsStore::SettingsKeyFor(std::string(300, 'c'), "n", "").size(),
               SettingsStore::kMaxKeyLength);
@@ -78,12 +77,8 @@ TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFileAndMapToFiles) {
 
     // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
     const testing::ScopedEnv home("HOME", "/home/someone");
-    const struct {
-        const char* config;
-        std::string key;
-        int error;
-        const char* path;
-    } files[] = {
+    // XDG_CONFIG_HOME, the key, the error and the file's path.
+    const std::tuple<const char*, std::string, int, const char*> files[] = {
         {"/cfg", kKey, 0, "/cfg/Harkbox Project/Harkbox/Settings.reg"},
         {"/cfg", "SOFTWARE\\Unknown Company\\a/b\\\\Settings", 0,
          "/cfg/Unknown Company/a_b/Settings.reg"},
@@ -91,11 +86,11 @@ TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFileAndMapToFiles) {
         {"/cfg", "SOFTWARE\\", EINVAL, ""},
         {"relative", kKey, 0, "/home/someone/.config/Harkbox Project/Harkbox/Settings.reg"},
     };
-    for (const auto& c : files) {
-        const testing::ScopedEnv config("XDG_CONFIG_HOME", c.config);
+    for (const auto& [folder, key, error, file] : files) {
+        const testing::ScopedEnv config("XDG_CONFIG_HOME", folder);
         std::string path;
-        EXPECT_EQ(SettingsFiles::PathForKey(c.key, path), c.error) << c.key;
-        EXPECT_EQ(path, c.error == 0 ? c.path : path) << c.key;
+        EXPECT_EQ(SettingsFiles::PathForKey(key, path), error) << key;
+        EXPECT_EQ(path, error == 0 ? file : path) << key;
     }
 }
 
@@ -144,11 +139,8 @@ TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndMismatchesAreErrors) {
 }
 
 TEST_F(SettingsStoreTest, PointsParseLikeTheirPattern) {
-    const struct {
-        std::string text;
-        bool parses;
-        int32_t x, y;
-    } cases[] = {
+    // The text, whether it parses and the point it gives.
+    const std::tuple<std::string, bool, int32_t, int32_t> cases[] = {
         {"(19,38)", true, 19, 38},
         {"(12, 34)", true, 12, 34},
         {"(12,\t\n 34)", true, 12, 34},
@@ -165,13 +157,13 @@ TEST_F(SettingsStoreTest, PointsParseLikeTheirPattern) {
         {"", false, 0, 0},
         {"(1, 2)" + std::string(74, ' '), false, 0, 0},  // beyond the 80-byte buffer
     };
-    for (const auto& c : cases) {
-        SettingsStore::WriteString(kKey, "HarkboxWindowOrigin", c.text.c_str());
+    for (const auto& [text, parses, wantX, wantY] : cases) {
+        SettingsStore::WriteString(kKey, "HarkboxWindowOrigin", text.c_str());
         int32_t x = 77, y = 77;
         EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); }),
-                  c.parses ? 0 : -1)
-            << c.text;
-        EXPECT_EQ(std::pair(x, y), c.parses ? std::pair(c.x, c.y) : std::pair(77, 77)) << c.text;
+                  parses ? 0 : -1)
+            << text;
+        EXPECT_EQ(std::pair(x, y), parses ? std::pair(wantX, wantY) : std::pair(77, 77)) << text;
     }
 }
 
