@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -64,35 +63,6 @@ FakeIdentificationServer::Script Server(Replies onHello, Replies onConfirm = {})
 
 const Replies kOffer = {{test::ServerPacket(0x81, 10)}};
 const Replies kAccept = {{test::Accept(1)}};
-
-// Lets the status ticker make one pass per Pass(n), so that a test sees
-// every pass without waiting for the clock.
-class Pacer {
-  public:
-    bool Pause(StopToken& token) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ++passes_;
-        changed_.notify_all();
-        while (grants_ == 0 && !token.IsStopRequested())
-            changed_.wait_for(lock, std::chrono::milliseconds(5));
-        --grants_;
-        return token.IsStopRequested();
-    }
-    // Allows pass `n` (the first needs no grant) and waits (at most 10 s)
-    // until it is done.
-    void Pass(int n) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        grants_ += n > 1;
-        changed_.notify_all();
-        EXPECT_TRUE(
-            changed_.wait_for(lock, std::chrono::seconds(10), [&] { return passes_ >= n; }));
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int passes_ = 0, grants_ = 0;
-};
 
 const char* const kReady = "Harkbox ready|Click to identify song||FIND on";
 
@@ -261,22 +231,28 @@ TEST_F(RunTest, TheStatusTickerCountsDotsAndStartsAgainAtEachStage) {
     FakeWebHost web(HttpAnswer("127.0.0.1"), Mode::kAnswerWhenReleased);
     FakeIdentificationServer server(Server({}));
     Serve(web, server);
-    Pacer pacer;
-    app().SetStatusTickerPause([&](StopToken& token) { return pacer.Pause(token); });
-    ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
-    // The worker moves on to the handshake after two passes: the dots start
-    // again.
-    const char* lines[] = {"Looking up server",  "Looking up server.",  "Contacting server",
-                           "Contacting server.", "Contacting server..", "Contacting server...",
-                           "Contacting server"};
-    for (int i = 0; i < 7; ++i) {
-        if (i == 2) {
+    // The ticker's pause notes what each pass showed, lets the worker move on
+    // to the handshake after the second, and stops pacing after the seventh.
+    std::vector<std::string> seen;  // the ticker's until `done`
+    std::promise<void> done;
+    app().SetStatusTickerPause([&](StopToken& token) {
+        seen.push_back(Shows());
+        if (seen.size() == 2) {
             web.Release();
-            ASSERT_TRUE(server.WaitForHandled(1));
+            EXPECT_TRUE(server.WaitForHandled(1));
         }
-        pacer.Pass(i + 1);
-        EXPECT_EQ(Shows(), std::string(lines[i]) + "|Please wait||STOP on") << i;
-    }
+        if (seen.size() == 7)
+            done.set_value();
+        return seen.size() >= 7 && token.WaitFor(600000);
+    });
+    ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    std::vector<std::string> expected;
+    for (const char* line :
+         {"Looking up server", "Looking up server.", "Contacting server", "Contacting server.",
+          "Contacting server..", "Contacting server...", "Contacting server"})
+        expected.push_back(line + std::string("|Please wait||STOP on"));
+    EXPECT_EQ(seen, expected);
     ASSERT_TRUE(app().command(CommandCode("STOP"), 0));
     app().WaitForRun();
     EXPECT_EQ(Shows(), kReady);

@@ -95,13 +95,9 @@ TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
 
 TEST_F(InputSettingsTest, RefreshRules) {
     const std::string notice = InputSettingsDialog::kNoDeviceText;
-    const struct {
-        const char* what;
-        Names before;
-        std::string current;
-        Names names;
-        std::string shown;  // fills counted from the first
-    } cases[] = {
+    // What the case shows, the devices listed first, the current device, the
+    // new list and the dialog's list then (fills counted from the first).
+    const std::tuple<const char*, Names, std::string, Names, std::string> cases[] = {
         {"same list", {"A", "B", "C"}, "B", {"A", "B", "C"}, "A,B,C, @1 1"},
         {"unknown current, same list", {"A", "B"}, "X", {"A", "B"}, "A,B, @-1 1"},
         {"device added", {"A", "B"}, "B", {"A", "B", "C"}, "A,B,C, @1 2"},
@@ -111,11 +107,11 @@ TEST_F(InputSettingsTest, RefreshRules) {
         {"still none", {}, "", {}, notice + ", @0 off 2"},
         {"a device named like the notice", {}, notice, {notice}, notice + ", @0 2"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, before, current, names, shown] : cases) {
         dialog_.reset();
-        HeadlessSettingsDialog& window = Open(c.before, c.current);
-        Dialog().RefreshDeviceList(c.names);
-        EXPECT_EQ(Shown(window), c.shown) << c.what;
+        HeadlessSettingsDialog& window = Open(before, current);
+        Dialog().RefreshDeviceList(names);
+        EXPECT_EQ(Shown(window), shown) << what;
     }
 }
 
@@ -183,40 +179,39 @@ class InputDeviceTest : public testing::AppTest {
     }
 };
 
-TEST_F(InputDeviceTest, DeviceChangesAndTheSoundServerAreFollowed) {
+TEST_F(InputDeviceTest, DeviceChangesTheSoundServerAndTheDialogsChoiceAreFollowed) {
     EXPECT_EQ(State(), "Harkbox ready on pci");
-    // The user's choice, absent now: the default stays open.
-    SettingsStore::WriteText(app().settingsKey(), InputSettingsDialog::kSettingName, "USB Mic");
-    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn, kMic}, "pci"); }), "Harkbox ready on usb");
-    EXPECT_EQ(State([&] { input_->SetServerUp(false); }), "No sound input off -");
-    EXPECT_EQ(State([&] { input_->SetServerUp(true); }), "Harkbox ready on usb");
-    EXPECT_EQ(State([&] { input_->EndCapture(5); }), "No sound input off -");
-    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn}, "pci"); }), "Harkbox ready on pci");
-    // A task posted to a program that has ended does nothing.
-    input_->SetDevices({kMic}, "usb");
-    app_.reset();
-    EXPECT_EQ(system_.RunPendingTasks(), 1);
-}
-
-TEST_F(InputDeviceTest, TheMenuCommandShowsTheDialogWhichListsEveryChoiceAndMakesItsOwn) {
+    // The menu command makes the dialog, listing every device; its close
+    // box hides it and leaves the program running.
     EXPECT_FALSE(app().inputSettings().created());
     ASSERT_TRUE(app().command(CommandCode("pref"), 0));
     auto* dialog = static_cast<HeadlessSettingsDialog*>(app().inputSettings().window());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Shown(*dialog), "Built-in Audio, @0 1");
-    // Its close box hides it and leaves the program running.
     dialog->PressCloseBox();
     system_.Post([this] { system_.PostQuit(7); });
     EXPECT_EQ(system_.RunMainLoop(), 7);
+
+    // The user's choice, absent now: the default stays open.
+    SettingsStore::WriteText(app().settingsKey(), InputSettingsDialog::kSettingName, "USB Mic");
+    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn, kMic}, "pci"); }), "Harkbox ready on usb");
+    EXPECT_EQ(Shown(*dialog), "Built-in Audio,USB Mic, @1 hidden 2");
+    EXPECT_EQ(State([&] { input_->SetServerUp(false); }), "No sound input off -");
+    EXPECT_EQ(State([&] { input_->SetServerUp(true); }), "Harkbox ready on usb");
+    EXPECT_EQ(State([&] { input_->EndCapture(5); }), "No sound input off -");
+    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn}, "pci"); }), "Harkbox ready on pci");
+    // The user's pick in the dialog is opened, and stays chosen through the
+    // next change.
     EXPECT_TRUE(app().command(CommandCode("pref"), 0));
-    EXPECT_TRUE(dialog->IsVisible());
     State([&] { input_->SetDevices({kBuiltIn, kMic}, "pci"); });
-    EXPECT_EQ(Shown(*dialog), "Built-in Audio,USB Mic, @0 2");
-    // The user's pick is opened, and stays chosen through the next change.
-    EXPECT_TRUE(dialog->Choose(1));
-    EXPECT_EQ(State(), "Harkbox ready on usb");
-    EXPECT_EQ(State([&] { input_->SetDevices({kMic, kBuiltIn}, "pci"); }), "Harkbox ready on usb");
-    EXPECT_EQ(Shown(*dialog), "USB Mic,Built-in Audio, @0 3");
+    EXPECT_TRUE(dialog->Choose(0));
+    EXPECT_EQ(State(), "Harkbox ready on pci");
+    EXPECT_EQ(State([&] { input_->SetDevices({kMic, kBuiltIn}, "usb"); }), "Harkbox ready on pci");
+    EXPECT_EQ(Shown(*dialog), "USB Mic,Built-in Audio, @1 7");
+    // A task posted to a program that has ended does nothing.
+    input_->SetDevices({kMic}, "usb");
+    app_.reset();
+    EXPECT_EQ(system_.RunPendingTasks(), 1);
 }
 
 TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {

@@ -21,12 +21,8 @@ Mask MaskOf(int32_t w) {
 }
 
 TEST(WaveformTickerTest, TriggerIsTheFirstRisingZeroCrossing) {
-    const struct {
-        const char* what;
-        float fill;
-        std::vector<std::pair<size_t, float>> samples;
-        size_t trigger;
-    } cases[] = {
+    // What the case shows, the samples' value, others set and the trigger.
+    const std::tuple<const char*, float, std::vector<std::pair<size_t, float>>, size_t> cases[] = {
         {"no crossing: the span's end", 0.5f, {}, 50},
         {"reaching zero counts as rising", 0.5f, {{9, -0.1f}, {10, 0.0f}, {30, -0.2f}}, 10},
         {"at the second sample", -0.5f, {{1, 0.5f}}, 1},
@@ -34,11 +30,11 @@ TEST(WaveformTickerTest, TriggerIsTheFirstRisingZeroCrossing) {
         {"the last one searched", -0.5f, {{49, 0.25f}}, 49},
         {"beyond the search", -0.5f, {{50, 0.5f}, {55, 0.5f}}, 50},
     };
-    for (const auto& c : cases) {
-        std::vector<float> s(60, c.fill);
-        for (const auto& [i, value] : c.samples)
+    for (const auto& [what, fill, samples, trigger] : cases) {
+        std::vector<float> s(60, fill);
+        for (const auto& [i, value] : samples)
             s[i] = value;
-        EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), c.trigger) << c.what;
+        EXPECT_EQ(WaveformTicker::TriggerIndex(s.data()), trigger) << what;
     }
 }
 
@@ -53,22 +49,14 @@ TEST(WaveformTickerTest, TheBandIsTwoPixelsHighAroundEachSample) {
             ASSERT_EQ(*mask.At(x, y), want) << x << ", " << y;
         }
     }
-    // A sine from its rising crossing at 20: each column's coverage centres
-    // on the samples' height, averaged over the pixel.
-    std::vector<float> s(277);
-    for (size_t k = 0; k < s.size(); ++k)
-        s[k] = k < 20 ? 0.3f : 0.9f * float(std::sin((double(k) - 20.0) * 0.05));
-    s[19] = -0.01f;
-    mask = MaskOf(227);
-    WaveformTicker::DrawBand(mask, s);
-    for (int32_t x = 0; x < 226; x += 5) {
-        double sum = 0, moment = 0;
-        for (int32_t y = 0; y < 40; ++y) {
-            sum += *mask.At(x, y);
-            moment += *mask.At(x, y) * (y + 0.5);
-        }
-        EXPECT_NEAR(moment / sum, (2.0 - s[20 + x] - s[21 + x]) * 18.5 / 2, 0.6) << x;
+    // A level of 0.5 lifts the band's centre of coverage to y = 9.25.
+    WaveformTicker::DrawBand(mask, std::vector<float>(177, 0.5f));
+    double sum = 0, moment = 0;
+    for (int32_t y = 0; y < 40; ++y) {
+        sum += *mask.At(60, y);
+        moment += *mask.At(60, y) * (y + 0.5);
     }
+    EXPECT_NEAR(moment / sum, 9.25, 0.2);
 }
 
 TEST(WaveformTickerTest, RedrawChangesTheMaskOnlyWhenItsPixelsChange) {
@@ -91,19 +79,17 @@ TEST(WaveformTickerTest, RedrawChangesTheMaskOnlyWhenItsPixelsChange) {
 }
 
 TEST(WaveformTickerTest, AFailedOrMissingFetchShowsSilence) {
+    // The fetch fills in its step at 3 and fails for other than 10 samples.
     const auto fetch = [](int32_t count, float* out, int32_t step) {
         out[3] = float(step);
         return count == 10 ? 0 : -1;
     };
-    std::vector<float> s(10, 0.7f);
-    WaveformTicker::FetchSamples(fetch, s);
-    EXPECT_EQ(std::pair(s[3], s[0]), std::pair(4.0f, 0.7f));
-    s.assign(11, 0.7f);
-    WaveformTicker::FetchSamples(fetch, s);
-    EXPECT_EQ(s, std::vector<float>(11, 0.0f));
-    s.assign(10, 0.7f);
-    WaveformTicker::FetchSamples({}, s);
-    EXPECT_EQ(s, std::vector<float>(10, 0.0f));
+    for (const auto& [size, filled, want] :
+         {std::tuple{10, true, 4.0f}, {11, true, 0.0f}, {10, false, 0.0f}}) {
+        std::vector<float> s(size_t(size), 0.7f);
+        WaveformTicker::FetchSamples(filled ? fetch : WaveformTicker::Fetch{}, s);
+        EXPECT_EQ(std::pair(s[3], s[0]), std::pair(want, want == 4.0f ? 0.7f : 0.0f)) << size;
+    }
 }
 
 using testing::AppTest;
