@@ -36,19 +36,16 @@ std::vector<Rect> Frames(Application& app) {
 // The frames Frames() lists at the width 200 + `d`: the right end's elements
 // move, all but the left end and the find button stretch.
 std::vector<Rect> Layout(int32_t d) {
-    return {{0, 0, 24, 66},
-            {24, 0, 176 + d, 66},
-            {176 + d, 0, 200 + d, 66},
-            {182 + d, 8, 190 + d, 16},
-            {173 + d, 8, 181 + d, 16},
-            {164 + d, 8, 172 + d, 16},
-            {40, 13, 167 + d, 53},
-            {10, 21, 34, 45},
-            {176 + d, 27, 188 + d, 39},
-            {40, 13, 167 + d, 31},
-            {40, 31, 167 + d, 46},
-            {40, 46, 167 + d, 59},
-            {178 + d, 44, 194 + d, 60}};
+    std::vector<Rect> frames = {{0, 0, 24, 66},    {24, 0, 176, 66},  {176, 0, 200, 66},
+                                {182, 8, 190, 16}, {173, 8, 181, 16}, {164, 8, 172, 16},
+                                {40, 13, 167, 53}, {10, 21, 34, 45},  {176, 27, 188, 39},
+                                {40, 13, 167, 31}, {40, 31, 167, 46}, {40, 46, 167, 59},
+                                {178, 44, 194, 60}};
+    for (size_t i : {2u, 3u, 4u, 5u, 8u, 12u})
+        frames[i] = frames[i].Offset(d, 0);
+    for (size_t i : {1u, 6u, 9u, 10u, 11u})
+        frames[i].right += d;
+    return frames;
 }
 
 // The waveform mask's coverage, row by row, `width` columns.
@@ -75,32 +72,29 @@ TEST_F(AppTest, StartsInTheNoInputStateAtTheNarrowestLayout) {
 }
 
 TEST_F(AppTest, StartFailuresStoreNothing) {
-    const struct {
-        std::vector<const char*> removedFonts;
-        int failCreate, result;
-        const char* said;
-    } cases[] = {
+    // The fonts removed, the window creation's error, Start's result and
+    // what it says.
+    const std::tuple<std::vector<const char*>, int, int, const char*> cases[] = {
         {{}, 7, 7, "Harkbox: cannot create the main window (error 7)\n"},
         {{"Arial.ttf", "LastResort.ttf"}, 0, -1, "Harkbox: no font found\n"},
         {{"Arial.ttf"}, 0, 0, ""},  // the second font alone is enough
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.said);
+    for (const auto& [fonts, failCreate, result, said] : cases) {
+        SCOPED_TRACE(said);
         TearDown();
         SetUp();
-        for (const char* font : c.removedFonts)
+        for (const char* font : fonts)
             std::filesystem::remove(root_ / "windows" / "Fonts" / font);
-        system_.FailNextCreate(c.failCreate);
+        system_.FailNextCreate(failCreate);
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(StartApp(), c.result);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.said);
-        if (c.result == 0) {
+        EXPECT_EQ(StartApp(), result);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), said);
+        if (result == 0) {
             Window::LockGuard hold(app());
             EXPECT_GT(app().statusLine(0)->MeasureText(), 50.0f);
             continue;
         }
-        if (c.failCreate != 0)
-            EXPECT_EQ(app().nativeWindow(), nullptr);
+        EXPECT_EQ(app().nativeWindow() == nullptr, failCreate != 0);
         app_.reset();
         EXPECT_FALSE(std::filesystem::exists(root_ / "config"));
     }
@@ -116,44 +110,39 @@ TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
         variant = std::to_string(++n);
         key = SettingsStore::BuildSettingsKey(testing::TestProgramPath(variant));
     };
-    constexpr int32_t kNone = INT32_MIN;
+    constexpr int32_t kNone = INT32_MIN, kText = INT32_MAX;  // the width "300" as a text
     const Rect home{40, 40, 240, 106};
-    // The one headless monitor is 1920 x 1080; a width stored as text is
-    // unreadable; where the window cannot be made at the stored place, it
-    // opens at the defaults.
-    const struct {
-        const char* origin;  // null: none stored
-        int32_t width;
-        Rect expected;
-        int failCreate = 0;
-        const char* widthText = nullptr;
-    } cases[] = {
-        {nullptr, kNone, home},
-        {"(300, 120)", 333, {300, 120, 633, 186}},
-        {"12, 34", kNone, home},
-        {nullptr, 0, home},
-        {nullptr, -50, home},
-        {nullptr, 199, home},
-        {nullptr, 401, home},
-        {nullptr, 100000, home},
-        {nullptr, kNone, home, 0, "300"},
-        {"(2147483600, 40)", kNone, {1720, 40, 1920, 106}},
-        {"(-2147483648, 2147483647)", kNone, {0, 1014, 200, 1080}},
-        {"(2147483647, -2147483648)", kNone, {1720, 0, 1920, 66}},
-        {"(300, 120)", 333, home, 22},
+    // The stored origin (null: none) and width, the window creation's error
+    // and where the window opens. The one headless monitor is 1920 x 1080;
+    // where the window cannot be made at the stored place, it opens at the
+    // defaults.
+    const std::tuple<const char*, int32_t, int, Rect> cases[] = {
+        {nullptr, kNone, 0, home},
+        {"(300, 120)", 333, 0, {300, 120, 633, 186}},
+        {"12, 34", kNone, 0, home},
+        {nullptr, 0, 0, home},
+        {nullptr, -50, 0, home},
+        {nullptr, 199, 0, home},
+        {nullptr, 401, 0, home},
+        {nullptr, 100000, 0, home},
+        {nullptr, kText, 0, home},
+        {"(2147483600, 40)", kNone, 0, {1720, 40, 1920, 106}},
+        {"(-2147483648, 2147483647)", kNone, 0, {0, 1014, 200, 1080}},
+        {"(2147483647, -2147483648)", kNone, 0, {1720, 0, 1920, 66}},
+        {"(300, 120)", 333, 22, home},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.origin ? c.origin : "-") + " " + std::to_string(c.width));
+    for (const auto& [origin, width, failCreate, expected] : cases) {
+        SCOPED_TRACE(std::string(origin ? origin : "-") + " " + std::to_string(width));
         fresh();
-        if (c.origin)
-            SettingsStore::WriteString(key, "HarkboxWindowOrigin", c.origin);
-        if (c.width != kNone)
-            SettingsStore::WriteInt(key, "HarkboxWindowWidth", c.width);
-        if (c.widthText)
-            SettingsStore::WriteString(key, "HarkboxWindowWidth", c.widthText);
-        system_.FailNextCreate(c.failCreate);
+        if (origin)
+            SettingsStore::WriteString(key, "HarkboxWindowOrigin", origin);
+        if (width == kText)
+            SettingsStore::WriteString(key, "HarkboxWindowWidth", "300");
+        else if (width != kNone)
+            SettingsStore::WriteInt(key, "HarkboxWindowWidth", width);
+        system_.FailNextCreate(failCreate);
         ASSERT_EQ(StartApp(variant), 0);
-        EXPECT_EQ(window().GetWindowRect(), c.expected);
+        EXPECT_EQ(window().GetWindowRect(), expected);
         app_.reset();
     }
     // Shutdown stores the place the window was moved to.
