@@ -108,6 +108,17 @@ class AppTest : public ::testing::Test {
         return app_->Start(system_);
     }
     Application& app() { return *app_; }
+    // Runs go to these loopback ports, without time limits: only a stop or
+    // an answer ends a wait.
+    void Serve(int webPort, uint16_t serverPort = 0) {
+        Application::Service service;
+        service.webHost = "127.0.0.1";
+        service.webPort = webPort;
+        service.serverPort = serverPort;
+        service.lookupTimeoutSeconds = 0;
+        service.handshakeAttemptMs = 600000;
+        app_->SetService(service);
+    }
     // The status lines, the find button's command and state and the link
     // button: "line 1|line 2|line 3|FIND on|link".
     std::string Shows() {

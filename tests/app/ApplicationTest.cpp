@@ -242,16 +242,12 @@ TEST_F(AppTest, CommandsDoWhatTheyNameAndUnknownOnesChangeNothing) {
         EXPECT_EQ(take(), before) << code;
     }
     // No link before a found song; the website opens in the browser.
-    Application::Service service;
-    service.webHost = "songs.example.org";
-    service.webPort = 8080;
-    app().SetService(service);
+    Serve(8080);
     for (uint32_t code : {CommandCode("LINK"), CommandCode("TWWW")}) {
         EXPECT_TRUE(app().command(code, 0)) << code;
         EXPECT_EQ(take(), before) << code;
     }
-    EXPECT_EQ(system_.openedUrls(),
-              std::vector<std::string>{"http://songs.example.org:8080/harkbox/"});
+    EXPECT_EQ(system_.openedUrls(), std::vector<std::string>{"http://127.0.0.1:8080/harkbox/"});
     // "STOP" returns to the idle state from anything the lines show.
     {
         Window::LockGuard hold(app());

@@ -74,17 +74,6 @@ class RunTest : public testing::AppTest {
         defaultDevice_ = "usb";
         ASSERT_EQ(StartApp(), 0);
     }
-    // Runs go to these loopback ports, without time limits: only a stop or
-    // an answer ends a wait.
-    void Serve(const FakeWebHost& web, const FakeIdentificationServer& server) {
-        Application::Service service;
-        service.webHost = "127.0.0.1";
-        service.webPort = web.port();
-        service.serverPort = server.port();
-        service.lookupTimeoutSeconds = 0;
-        service.handshakeAttemptMs = 600000;
-        app().SetService(service);
-    }
     void SetLine3(const char* text) {
         Window::LockGuard hold(app());
         app().statusLine(2)->setText(text);
@@ -114,7 +103,7 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
     // The answer follows the accept at once and waits for the first poll.
     FakeIdentificationServer server(
         Server(kOffer, {kAccept[0], {test::Answer("id\nlink\nDon't Stop\nAC/DC\n")}}));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     SetLine3("kept");
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);  // sound from here on is analysed
@@ -159,7 +148,7 @@ TEST_F(RunTest, EveryFailureEndsWithItsLinesAndTheFindButton) {
     for (const auto& [hostAnswer, onHello, onConfirm, lines] : cases) {
         FakeWebHost web(hostAnswer);
         FakeIdentificationServer server(Server(onHello, onConfirm));
-        Serve(web, server);
+        Serve(web.port(), server.port());
         SetLine3("emptied");
         ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
         app().WaitForRun();
@@ -170,7 +159,7 @@ TEST_F(RunTest, EveryFailureEndsWithItsLinesAndTheFindButton) {
 TEST_F(RunTest, TheLookupStepsShareOneBound) {
     FakeWebHost web(HttpAnswer("server.invalid"));
     FakeIdentificationServer server(Server(kOffer, kAccept));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     Application::Service service = app().service();
     service.lookupTimeoutSeconds = 2;
     // The names asked for with the time each was given (ms); written by the
@@ -206,7 +195,7 @@ TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {
                         stage == "Looking up server" ? Mode::kSilent : Mode::kAnswerAndClose);
         FakeIdentificationServer server(
             Server(stage == "Contacting server" ? Replies{} : kOffer, kAccept));
-        Serve(web, server);
+        Serve(web.port(), server.port());
         ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
         web.Requests(1);
         ASSERT_TRUE(stage != "Contacting server" || server.WaitForHandled(1));
@@ -221,7 +210,7 @@ TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {
     // comes ends it too.
     FakeWebHost web(HttpAnswer("127.0.0.1"));
     FakeIdentificationServer server(Server(kOffer, kAccept));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_TRUE(AwaitLine1("Identifying song"));
     app_.reset();
@@ -230,7 +219,7 @@ TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {
 TEST_F(RunTest, TheStatusTickerCountsDotsAndStartsAgainAtEachStage) {
     FakeWebHost web(HttpAnswer("127.0.0.1"), Mode::kAnswerWhenReleased);
     FakeIdentificationServer server(Server({}));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     // The ticker's pause notes what each pass showed, lets the worker move on
     // to the handshake after the second, and stops pacing after the seventh.
     std::vector<std::string> seen;  // the ticker's until `done`

@@ -217,11 +217,7 @@ TEST_F(InputDeviceTest, DeviceChangesTheSoundServerAndTheDialogsChoiceAreFollowe
 TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {
     // The run waits for a web host that never answers.
     test::FakeWebHost web("", test::FakeWebHost::Mode::kSilent);
-    Application::Service service;
-    service.webHost = "127.0.0.1";
-    service.webPort = web.port();
-    service.lookupTimeoutSeconds = 0;
-    app().SetService(service);
+    Serve(web.port());
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);
     input_->FailNextStart(5);
