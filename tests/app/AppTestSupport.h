@@ -27,48 +27,43 @@ class ScopedEnv {
         test::SetEnvironment(name, value);
     }
     ~ScopedEnv() {
-        if (saved_) {
+        if (saved_)
             test::SetEnvironment(name_.c_str(), *saved_);
-        } else {
+        else
             test::ClearEnvironment(name_.c_str());
-        }
     }
     ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
     std::string name_;
     std::optional<std::string> saved_;
 };
 
-// A new empty folder under the system's temporary folder.
+// A new empty folder under the system's temporary folder; empty on failure.
 inline std::filesystem::path MakeScratchFolder(const char* stem) {
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                             (std::string(stem) + "-" + std::to_string(random()));
-        std::error_code error;
-        if (std::filesystem::create_directory(folder, error))
-            return folder;
-    }
-    return {};
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        (std::string(stem) + "-" + std::to_string(random()) + std::to_string(random()));
+    std::error_code error;
+    return std::filesystem::create_directory(folder, error) ? folder : std::filesystem::path();
 }
 
 // The settings key of a test's own: on Linux every test has a configuration
-// folder of its own, so the key may be the same for all; the Windows
-// registry is one for the whole run, so there it names the test.
+// folder of its own; the Windows registry is one for the whole run, so there
+// it names the test.
 inline std::string TestKeyPart() {
 #ifdef _WIN32
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     return std::string(info->test_suite_name()) + "." + info->name();
 #else
     return "Harkbox";
 #endif
 }
 
-// The program path the tests start the application with; its file name
-// makes the settings key where the program file has no version block, so a
-// `variant` gives a test another key there.
+// The program path the tests start the application with; where the program
+// file has no version block its name makes the settings key, so a `variant`
+// gives a test another key there.
 inline std::string TestProgramPath([[maybe_unused]] const std::string& variant = "") {
 #ifdef _WIN32
     return "C:\\tests\\" + TestKeyPart() + variant + ".exe";
@@ -79,20 +74,20 @@ inline std::string TestProgramPath([[maybe_unused]] const std::string& variant =
 
 // Every test of the main window runs with a fresh configuration folder and
 // with fonts fixed through SYSTEMROOT (Liberation Sans as "Arial", DejaVu
-// Sans as "LastResort"), so that pictures do not depend on the machine's
-// font configuration.
+// Sans as "LastResort"), so that pictures do not depend on the machine.
 class AppTest : public ::testing::Test {
   protected:
     void SetUp() override {
         root_ = MakeScratchFolder("harkbox-app");
         ASSERT_FALSE(root_.empty());
         config_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
-        std::filesystem::create_directories(root_ / "windows" / "Fonts");
+        const auto fonts = root_ / "windows" / "Fonts";
+        std::filesystem::create_directories(fonts);
         std::filesystem::copy_file(
             "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
-            root_ / "windows" / "Fonts" / "Arial.ttf");
+            fonts / "Arial.ttf");
         std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                   root_ / "windows" / "Fonts" / "LastResort.ttf");
+                                   fonts / "LastResort.ttf");
         fonts_.emplace("SYSTEMROOT", (root_ / "windows").string());
     }
     void TearDown() override {
@@ -103,10 +98,8 @@ class AppTest : public ::testing::Test {
         std::filesystem::remove_all(root_, ignored);
     }
 
-    // Constructs and starts the application on a scripted sound input with
-    // `devices_` (none unless a test sets them) and `defaultDevice_` as the
-    // default's identifier, as the program at TestProgramPath(`variant`);
-    // answers Start's result.
+    // Starts the application on a scripted sound input with `devices_` and
+    // `defaultDevice_`, as the program at TestProgramPath(`variant`).
     int StartApp(const std::string& variant = "") {
         auto input = std::make_unique<HeadlessSoundInput>();
         input->SetDevices(devices_, defaultDevice_);
@@ -115,33 +108,38 @@ class AppTest : public ::testing::Test {
         return app_->Start(system_);
     }
     Application& app() { return *app_; }
+    // Runs go to these loopback ports, without time limits: only a stop or
+    // an answer ends a wait.
+    void Serve(int webPort, uint16_t serverPort = 0) {
+        Application::Service service;
+        service.webHost = "127.0.0.1";
+        service.webPort = webPort;
+        service.serverPort = serverPort;
+        service.lookupTimeoutSeconds = 0;
+        service.handshakeAttemptMs = 600000;
+        app_->SetService(service);
+    }
+    // The status lines, the find button's command and state and the link
+    // button: "line 1|line 2|line 3|FIND on|link".
+    std::string Shows() {
+        Window::LockGuard hold(*app_);
+        std::string text;
+        for (int i = 0; i < 3; ++i)
+            text += app_->statusLine(i)->text() + "|";
+        for (int shift = 24; shift >= 0; shift -= 8)
+            text += char(app_->findButton()->commandCode() >> shift);
+        return text + (app_->findButton()->isEnabled() ? " on" : " off") +
+               (app_->linkButton()->isVisible() ? "|link" : "");
+    }
     HeadlessWindow& window() { return *static_cast<HeadlessWindow*>(app_->nativeWindow()); }
 
     std::filesystem::path root_;
-    std::optional<ScopedEnv> config_;
-    std::optional<ScopedEnv> fonts_;
+    std::optional<ScopedEnv> config_, fonts_;
     HeadlessWindowSystem system_;
     std::vector<SoundDevice> devices_;
     std::string defaultDevice_;
     HeadlessSoundInput* input_ = nullptr;  // owned by the application
     std::unique_ptr<Application> app_;
 };
-
-// Premultiplied 0xAARRGGBB to straight RGBA bytes, as a PNG stores them.
-inline std::vector<uint8_t> ToRgba(const std::vector<uint32_t>& pixels) {
-    std::vector<uint8_t> rgba;
-    rgba.reserve(pixels.size() * 4);
-    for (uint32_t p : pixels) {
-        const uint32_t a = p >> 24;
-        const auto straight = [a](uint32_t c) {
-            return a == 0 ? uint8_t{0} : uint8_t(std::min<uint32_t>(255, (c * 255 + a / 2) / a));
-        };
-        rgba.push_back(straight(p >> 16 & 0xFF));
-        rgba.push_back(straight(p >> 8 & 0xFF));
-        rgba.push_back(straight(p & 0xFF));
-        rgba.push_back(uint8_t(a));
-    }
-    return rgba;
-}
 
 }  // namespace quil::testing

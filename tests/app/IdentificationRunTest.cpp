@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -28,29 +27,24 @@ using Replies = std::vector<FakeIdentificationServer::Reply>;
 using Stage = RunOutcome::Stage;
 
 TEST(RunOutcomeTest, OneTableFromResultToLines) {
-    const char* again = "Click to try again";
-    const struct {
-        Stage stage;
-        std::vector<int> codes;
-        const char* line1;  // null: a found song, shown by its title
-        const char* line2;
-    } cases[] = {
-        {Stage::kHostLookup, {-1}, "Server not found", again},
-        {Stage::kHandshake, {-7}, "Program too old", "Download new version"},
-        {Stage::kHandshake, {-5, -6}, "Server unreachable", again},
-        {Stage::kQuery, {-10}, nullptr, nullptr},
-        {Stage::kQuery, {-9}, "Signal too weak", "Check your microphone"},
-        {Stage::kQuery, {-6, -4}, "Server unreachable", again},
-        {Stage::kQuery, {0, -1, -8}, "Song not found", again},
-        {Stage::kStart, {-1}, "Song not found", again},
+    const std::tuple<Stage, int, const char*> cases[] = {
+        {Stage::kHostLookup, -1, "Server not found|Click to try again"},
+        {Stage::kHandshake, -7, "Program too old|Download new version"},
+        {Stage::kHandshake, -5, "Server unreachable|Click to try again"},
+        {Stage::kHandshake, -6, "Server unreachable|Click to try again"},
+        {Stage::kQuery, -10, "found"},
+        {Stage::kQuery, -9, "Signal too weak|Check your microphone"},
+        {Stage::kQuery, -6, "Server unreachable|Click to try again"},
+        {Stage::kQuery, -4, "Server unreachable|Click to try again"},
+        {Stage::kQuery, 0, "Song not found|Click to try again"},
+        {Stage::kQuery, -8, "Song not found|Click to try again"},
+        {Stage::kStart, -1, "Song not found|Click to try again"},
     };
-    for (const auto& c : cases) {
-        for (const int code : c.codes) {
-            const RunOutcome outcome = RunOutcome::Describe(c.stage, code);
-            EXPECT_EQ(outcome.found, c.line1 == nullptr) << code;
-            EXPECT_STREQ(outcome.line1, c.line1) << code;
-            EXPECT_STREQ(outcome.line2, c.line2) << code;
-        }
+    for (const auto& [stage, code, lines] : cases) {
+        const RunOutcome o = RunOutcome::Describe(stage, code);
+        EXPECT_EQ(o.found ? std::string("found") : std::string(o.line1) + "|" + o.line2, lines)
+            << int(stage) << " " << code;
+        EXPECT_EQ(o.found, o.line1 == nullptr && o.line2 == nullptr) << code;
     }
 }
 
@@ -70,46 +64,7 @@ FakeIdentificationServer::Script Server(Replies onHello, Replies onConfirm = {})
 const Replies kOffer = {{test::ServerPacket(0x81, 10)}};
 const Replies kAccept = {{test::Accept(1)}};
 
-// Lets the status ticker make one pass per Step, so that a test sees every
-// pass without waiting for the clock.
-class Pacer {
-  public:
-    bool Pause(StopToken& token) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ++passes_;
-        changed_.notify_all();
-        while (grants_ == 0 && !token.IsStopRequested())
-            changed_.wait_for(lock, std::chrono::milliseconds(5));
-        --grants_;
-        return token.IsStopRequested();
-    }
-    // Allows the next pass (unless it is the first) and waits (at most
-    // 10 s) until it is done.
-    void Pass(int n) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        grants_ += n > 1;
-        changed_.notify_all();
-        EXPECT_TRUE(
-            changed_.wait_for(lock, std::chrono::seconds(10), [&] { return passes_ >= n; }));
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int passes_ = 0;
-    int grants_ = 0;
-};
-
-struct Screen {
-    std::string lines[3];
-    uint32_t findCommand;
-    bool findEnabled;
-    bool linkVisible;
-    bool operator==(const Screen&) const = default;
-};
-
-const Screen kReady{
-    {"Harkbox ready", "Click to identify song", ""}, CommandCode("FIND"), true, false};
+const char* const kReady = "Harkbox ready|Click to identify song||FIND on";
 
 class RunTest : public testing::AppTest {
   protected:
@@ -119,34 +74,15 @@ class RunTest : public testing::AppTest {
         defaultDevice_ = "usb";
         ASSERT_EQ(StartApp(), 0);
     }
-    // Runs go to these loopback ports, without time limits: only a stop or
-    // an answer ends a wait.
-    void Serve(const FakeWebHost& web, const FakeIdentificationServer& server) {
-        Application::Service service;
-        service.webHost = "127.0.0.1";
-        service.webPort = web.port();
-        service.serverPort = server.port();
-        service.lookupTimeoutSeconds = 0;
-        service.handshakeAttemptMs = 600000;
-        app().SetService(service);
-    }
-    Screen Look() {
-        Window::LockGuard hold(app());
-        return {
-            {app().statusLine(0)->text(), app().statusLine(1)->text(), app().statusLine(2)->text()},
-            app().findButton()->commandCode(),
-            app().findButton()->isEnabled(),
-            app().linkButton()->isVisible()};
-    }
-    void SetLine3(const std::string& text) {
+    void SetLine3(const char* text) {
         Window::LockGuard hold(app());
         app().statusLine(2)->setText(text);
     }
     // Waits (at most 10 s) until line 1 reads `text`.
     bool AwaitLine1(const std::string& text) {
-        for (int i = 0; i < 5000 && Look().lines[0] != text; ++i)
+        for (int i = 0; i < 5000 && Shows().rfind(text + "|", 0) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return Look().lines[0] == text;
+        return Shows().rfind(text + "|", 0) == 0;
     }
     // Two seconds of loud noise into the capture.
     void PushSound() {
@@ -167,16 +103,16 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
     // The answer follows the accept at once and waits for the first poll.
     FakeIdentificationServer server(
         Server(kOffer, {kAccept[0], {test::Answer("id\nlink\nDon't Stop\nAC/DC\n")}}));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     SetLine3("kept");
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);  // sound from here on is analysed
+    EXPECT_EQ(web.Requests(1)[0].rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
     // Once the answer waits on the program's socket, the next hop finds it.
     ASSERT_TRUE(server.WaitForHandled(2));
     PushSound();
     app().WaitForRun();
-    EXPECT_EQ(Look(), (Screen{{"Don't Stop", "AC/DC", "kept"}, CommandCode("STOP"), true, true}));
-    EXPECT_EQ(web.Requests(1)[0].rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(Shows(), "Don't Stop|AC/DC|kept|STOP on|link");
 
     testing::ScopedEnv locale("LC_ALL", "en_GB.UTF-8");
     ASSERT_TRUE(app().command(CommandCode("LINK"), 0));
@@ -192,47 +128,38 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
 #endif
     // The next click dismisses the song.
     ASSERT_TRUE(app().command(CommandCode("STOP"), 0));
-    EXPECT_EQ(Look(), kReady);
+    EXPECT_EQ(Shows(), kReady);
 }
 
 TEST_F(RunTest, EveryFailureEndsWithItsLinesAndTheFindButton) {
-    const char* again = "Click to try again";
-    const struct {
-        std::string hostAnswer;
-        Replies onHello;
-        Replies onConfirm;
-        std::string line1;
-        std::string line2;
-    } cases[] = {
-        {HttpAnswer("127.0.0.1", "404 Not Found"), kOffer, kAccept, "Server not found", again},
+    const std::string ok = HttpAnswer("127.0.0.1");
+    const Replies tooOld = {{test::ServerPacket(0xC1, 10)}};
+    const Replies refused = {{test::ServerPacket(0xD1, 10)}};
+    // The web host's answer, the server's replies to hellos and confirms,
+    // and lines 1 and 2.
+    const std::tuple<std::string, Replies, Replies, std::string> cases[] = {
+        {HttpAnswer("127.0.0.1", "404 Not Found"), kOffer, kAccept,
+         "Server not found|Click to try again"},
         // The body is resolved as it stands: a line break is part of the name.
-        {HttpAnswer("localhost\n"), kOffer, kAccept, "Server not found", again},
-        {HttpAnswer("127.0.0.1"),
-         {{test::ServerPacket(0xC1, 10)}},
-         {},
-         "Program too old",
-         "Download new version"},
-        {HttpAnswer("127.0.0.1"),
-         kOffer,
-         {{test::ServerPacket(0xD1, 10)}},
-         "Server unreachable",
-         again},
+        {HttpAnswer("localhost\n"), kOffer, kAccept, "Server not found|Click to try again"},
+        {ok, tooOld, {}, "Program too old|Download new version"},
+        {ok, kOffer, refused, "Server unreachable|Click to try again"},
     };
-    for (const auto& c : cases) {
-        FakeWebHost web(c.hostAnswer);
-        FakeIdentificationServer server(Server(c.onHello, c.onConfirm));
-        Serve(web, server);
+    for (const auto& [hostAnswer, onHello, onConfirm, lines] : cases) {
+        FakeWebHost web(hostAnswer);
+        FakeIdentificationServer server(Server(onHello, onConfirm));
+        Serve(web.port(), server.port());
         SetLine3("emptied");
         ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
         app().WaitForRun();
-        EXPECT_EQ(Look(), (Screen{{c.line1, c.line2, ""}, CommandCode("FIND"), true, false}));
+        EXPECT_EQ(Shows(), lines + "||FIND on");
     }
 }
 
 TEST_F(RunTest, TheLookupStepsShareOneBound) {
     FakeWebHost web(HttpAnswer("server.invalid"));
     FakeIdentificationServer server(Server(kOffer, kAccept));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     Application::Service service = app().service();
     service.lookupTimeoutSeconds = 2;
     // The names asked for with the time each was given (ms); written by the
@@ -250,7 +177,7 @@ TEST_F(RunTest, TheLookupStepsShareOneBound) {
     app().SetService(service);
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     app().WaitForRun();
-    EXPECT_EQ(Look().lines[0], "Server not found");
+    EXPECT_EQ(Shows(), "Server not found|Click to try again||FIND on");
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[1].first, "server.invalid");
     EXPECT_GT(asked[0].second, 1500);
@@ -268,22 +195,22 @@ TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {
                         stage == "Looking up server" ? Mode::kSilent : Mode::kAnswerAndClose);
         FakeIdentificationServer server(
             Server(stage == "Contacting server" ? Replies{} : kOffer, kAccept));
-        Serve(web, server);
+        Serve(web.port(), server.port());
         ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
         web.Requests(1);
         ASSERT_TRUE(stage != "Contacting server" || server.WaitForHandled(1));
         ASSERT_TRUE(AwaitLine1(stage));
         ASSERT_TRUE(app().command(CommandCode("STOP"), 0));
-        EXPECT_EQ(Look(), kReady) << stage;
+        EXPECT_EQ(Shows(), kReady) << stage;
         PushSound();  // the analysis notices the stop at its next hop
         app().WaitForRun();
-        EXPECT_EQ(Look(), kReady) << stage;
+        EXPECT_EQ(Shows(), kReady) << stage;
     }
     // Closing the program while the analysis waits for sound that never
     // comes ends it too.
     FakeWebHost web(HttpAnswer("127.0.0.1"));
     FakeIdentificationServer server(Server(kOffer, kAccept));
-    Serve(web, server);
+    Serve(web.port(), server.port());
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_TRUE(AwaitLine1("Identifying song"));
     app_.reset();
@@ -292,27 +219,32 @@ TEST_F(RunTest, AStopAtAnyStageShowsReadyAndTheRunChangesNothingLater) {
 TEST_F(RunTest, TheStatusTickerCountsDotsAndStartsAgainAtEachStage) {
     FakeWebHost web(HttpAnswer("127.0.0.1"), Mode::kAnswerWhenReleased);
     FakeIdentificationServer server(Server({}));
-    Serve(web, server);
-    Pacer pacer;
-    app().SetStatusTickerPause([&](StopToken& token) { return pacer.Pause(token); });
+    Serve(web.port(), server.port());
+    // The ticker's pause notes what each pass showed, lets the worker move on
+    // to the handshake after the second, and stops pacing after the seventh.
+    std::vector<std::string> seen;  // the ticker's until `done`
+    std::promise<void> done;
+    app().SetStatusTickerPause([&](StopToken& token) {
+        seen.push_back(Shows());
+        if (seen.size() == 2) {
+            web.Release();
+            EXPECT_TRUE(server.WaitForHandled(1));
+        }
+        if (seen.size() == 7)
+            done.set_value();
+        return seen.size() >= 7 && token.WaitFor(600000);
+    });
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
-    pacer.Pass(1);
-    EXPECT_EQ(Look().lines[0], "Looking up server");
-    pacer.Pass(2);
-    EXPECT_EQ(Look().lines[0], "Looking up server.");
-    // The worker moves on to the handshake: the dots start again.
-    web.Release();
-    ASSERT_TRUE(server.WaitForHandled(1));
-    const char* later[] = {"Contacting server", "Contacting server.", "Contacting server..",
-                           "Contacting server...", "Contacting server"};
-    for (int i = 0; i < 5; ++i) {
-        pacer.Pass(3 + i);
-        EXPECT_EQ(Look().lines[0], later[i]) << i;
-    }
-    EXPECT_EQ(Look().lines[1], "Please wait");
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    std::vector<std::string> expected;
+    for (const char* line :
+         {"Looking up server", "Looking up server.", "Contacting server", "Contacting server.",
+          "Contacting server..", "Contacting server...", "Contacting server"})
+        expected.push_back(line + std::string("|Please wait||STOP on"));
+    EXPECT_EQ(seen, expected);
     ASSERT_TRUE(app().command(CommandCode("STOP"), 0));
     app().WaitForRun();
-    EXPECT_EQ(Look(), kReady);
+    EXPECT_EQ(Shows(), kReady);
 }
 
 }  // namespace

@@ -18,6 +18,17 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// The dialog's list as "items @selected", with " off" when disabled, " hidden"
+// when not visible and the number of fills.
+std::string Shown(const HeadlessSettingsDialog& window) {
+    std::string text;
+    for (const std::string& item : window.Items())
+        text += item + ",";
+    return text + " @" + std::to_string(window.SelectedItem()) +
+           (window.ListEnabled() ? "" : " off") + (window.IsVisible() ? "" : " hidden") + " " +
+           std::to_string(window.fillCount());
+}
+
 class InputSettingsTest : public testing::AppTest {
   protected:
     InputSettingsDialog& Dialog() {
@@ -52,69 +63,55 @@ class InputSettingsTest : public testing::AppTest {
 
     const std::string key_ = "SOFTWARE\\Test\\" + testing::TestKeyPart() + "\\Settings";
     HeadlessProcessStarter processes_;
-    Names listed_;
+    Names listed_, chosen_;
     int listings_ = 0;
-    Names chosen_;
     std::unique_ptr<InputSettingsDialog> dialog_;
 };
 
 TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
+    // A dialog that cannot be made is made at the next request.
     Dialog().RefreshDeviceList({"ignored before the dialog exists"});
+    system_.FailNextCreate(12);
+    EXPECT_EQ(Dialog().ShowInputSettings(system_), 12);
     EXPECT_FALSE(Dialog().created());
+    EXPECT_TRUE(Dialog().command(CommandCode("INPU"), 0));
+    EXPECT_TRUE(chosen_.empty());
+
     HeadlessSettingsDialog& window = Open({"Mic", "Line In", "USB"}, "Line In");
-    EXPECT_TRUE(window.IsVisible());
     EXPECT_EQ(window.layout().title, "Harkbox Settings");
     EXPECT_EQ(window.layout().listLabel, "Input device:");
-    EXPECT_EQ(window.Items(), (Names{"Mic", "Line In", "USB"}));
-    EXPECT_EQ(window.SelectedItem(), 1);
-    EXPECT_TRUE(window.ListEnabled());
-
+    EXPECT_EQ(Shown(window), "Mic,Line In,USB, @1 1");
     ASSERT_TRUE(window.Choose(2));
     EXPECT_TRUE(window.PressCloseBox());
-    EXPECT_FALSE(window.IsVisible());
+    EXPECT_EQ(Shown(window), "Mic,Line In,USB, @2 hidden 1");
     listed_ = {"other"};  // not listed again by showing
     EXPECT_EQ(Dialog().ShowInputSettings(system_), 0);
     EXPECT_EQ(Dialog().window(), &window);
-    EXPECT_TRUE(window.IsVisible());
-    EXPECT_EQ(window.Items(), (Names{"Mic", "Line In", "USB"}));
-    EXPECT_EQ(window.SelectedItem(), 2);
-    EXPECT_EQ(window.fillCount(), 1);
+    EXPECT_EQ(Shown(window), "Mic,Line In,USB, @2 1");
     EXPECT_EQ(listings_, 1);
     EXPECT_EQ(system_.settingsDialogsCreated(), 1);
     EXPECT_FALSE(Dialog().command(CommandCode("pref"), 0));
 }
 
 TEST_F(InputSettingsTest, RefreshRules) {
-    const std::string none = InputSettingsDialog::kNoDeviceText;
-    const struct {
-        const char* what;
-        Names before;
-        std::string current;
-        Names names;
-        Names items;
-        int32_t selected;
-        bool enabled;
-        bool refilled;
-    } cases[] = {
-        {"same list", {"A", "B", "C"}, "B", {"A", "B", "C"}, {"A", "B", "C"}, 1, true, false},
-        {"unknown current, same list", {"A", "B"}, "X", {"A", "B"}, {"A", "B"}, -1, true, false},
-        {"device added", {"A", "B"}, "B", {"A", "B", "C"}, {"A", "B", "C"}, 1, true, true},
-        {"order changed", {"A", "B"}, "B", {"B", "A"}, {"B", "A"}, 0, true, true},
-        {"duplicates take the last", {"A"}, "B", {"B", "A", "B"}, {"B", "A", "B"}, 2, true, true},
-        {"all gone", {"A", "B"}, "A", {}, {none}, 0, false, true},
-        {"still none", {}, "", {}, {none}, 0, false, true},
-        {"a device named like the notice", {}, none, {none}, {none}, 0, true, true},
+    const std::string notice = InputSettingsDialog::kNoDeviceText;
+    // What the case shows, the devices listed first, the current device, the
+    // new list and the dialog's list then (fills counted from the first).
+    const std::tuple<const char*, Names, std::string, Names, std::string> cases[] = {
+        {"same list", {"A", "B", "C"}, "B", {"A", "B", "C"}, "A,B,C, @1 1"},
+        {"unknown current, same list", {"A", "B"}, "X", {"A", "B"}, "A,B, @-1 1"},
+        {"device added", {"A", "B"}, "B", {"A", "B", "C"}, "A,B,C, @1 2"},
+        {"order changed", {"A", "B"}, "B", {"B", "A"}, "B,A, @0 2"},
+        {"duplicates take the last", {"A"}, "B", {"B", "A", "B"}, "B,A,B, @2 2"},
+        {"all gone", {"A", "B"}, "A", {}, notice + ", @0 off 2"},
+        {"still none", {}, "", {}, notice + ", @0 off 2"},
+        {"a device named like the notice", {}, notice, {notice}, notice + ", @0 2"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, before, current, names, shown] : cases) {
         dialog_.reset();
-        HeadlessSettingsDialog& window = Open(c.before, c.current);
-        const int fills = window.fillCount();
-        Dialog().RefreshDeviceList(c.names);
-        EXPECT_EQ(window.Items(), c.items);
-        EXPECT_EQ(window.SelectedItem(), c.selected);
-        EXPECT_EQ(window.ListEnabled(), c.enabled);
-        EXPECT_EQ(window.fillCount(), fills + (c.refilled ? 1 : 0));
+        HeadlessSettingsDialog& window = Open(before, current);
+        Dialog().RefreshDeviceList(names);
+        EXPECT_EQ(Shown(window), shown) << what;
     }
 }
 
@@ -150,18 +147,8 @@ TEST_F(InputSettingsTest, TheButtonStartsTheVolumeControlOnItsInputTabWhenInstal
     processes_.FailStarts(2);  // a failed start shows nothing either
     EXPECT_TRUE(window.PressButton());
     EXPECT_EQ(processes_.started(), (std::vector<Names>{{"/opt/bin/pavucontrol", "--tab=4"}}));
-    EXPECT_TRUE(window.IsVisible());
-    EXPECT_EQ(window.fillCount(), 1);
+    EXPECT_EQ(Shown(window), "Mic,Line In, @0 1");
     EXPECT_TRUE(chosen_.empty());
-}
-
-TEST_F(InputSettingsTest, ADialogThatCannotBeMadeIsMadeAtTheNextRequest) {
-    system_.FailNextCreate(12);
-    EXPECT_EQ(Dialog().ShowInputSettings(system_), 12);
-    EXPECT_FALSE(Dialog().created());
-    EXPECT_TRUE(Dialog().command(CommandCode("INPU"), 0));
-    EXPECT_TRUE(chosen_.empty());
-    EXPECT_TRUE(Open({"Mic"}, "Mic").IsVisible());
 }
 
 const SoundDevice kBuiltIn{"Built-in Audio", "pci", false};
@@ -175,8 +162,14 @@ class InputDeviceTest : public testing::AppTest {
         defaultDevice_ = "pci";
         ASSERT_EQ(StartApp(), 0);
     }
-    // Line 1, the find button's state and the identifier captured ("-": none).
-    std::string State() {
+    // After `change` and the main loop's tasks: line 1, the find button's
+    // state and the identifier captured ("-": none).
+    std::string State(const std::function<void()>& change = {}) {
+        if (change) {
+            change();
+            // Nothing happens on the sound input's thread; the main loop does it.
+            EXPECT_GE(system_.RunPendingTasks(), 1);
+        }
         std::string identifier;
         if (!input_->Capturing(&identifier))
             identifier = "-";
@@ -186,72 +179,45 @@ class InputDeviceTest : public testing::AppTest {
     }
 };
 
-TEST_F(InputDeviceTest, DeviceChangesAndTheSoundServerAreFollowed) {
+TEST_F(InputDeviceTest, DeviceChangesTheSoundServerAndTheDialogsChoiceAreFollowed) {
     EXPECT_EQ(State(), "Harkbox ready on pci");
+    // The menu command makes the dialog, listing every device; its close
+    // box hides it and leaves the program running.
+    EXPECT_FALSE(app().inputSettings().created());
+    ASSERT_TRUE(app().command(CommandCode("pref"), 0));
+    auto* dialog = static_cast<HeadlessSettingsDialog*>(app().inputSettings().window());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Shown(*dialog), "Built-in Audio, @0 1");
+    dialog->PressCloseBox();
+    system_.Post([this] { system_.PostQuit(7); });
+    EXPECT_EQ(system_.RunMainLoop(), 7);
+
     // The user's choice, absent now: the default stays open.
     SettingsStore::WriteText(app().settingsKey(), InputSettingsDialog::kSettingName, "USB Mic");
-    const struct {
-        std::function<void()> change;
-        std::string state;
-    } steps[] = {
-        {[&] {
-             input_->SetDevices({kBuiltIn, kMic}, "pci");
-         },
-         "Harkbox ready on usb"},
-        {[&] { input_->SetServerUp(false); }, "No sound input off -"},
-        {[&] { input_->SetServerUp(true); }, "Harkbox ready on usb"},
-        {[&] { input_->EndCapture(5); }, "No sound input off -"},
-        {[&] { input_->SetDevices({kBuiltIn}, "pci"); }, "Harkbox ready on pci"},
-    };
-    for (const auto& step : steps) {
-        step.change();
-        // Nothing happens on the sound input's thread; the main loop does it.
-        EXPECT_GE(system_.RunPendingTasks(), 1);
-        EXPECT_EQ(State(), step.state);
-    }
+    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn, kMic}, "pci"); }), "Harkbox ready on usb");
+    EXPECT_EQ(Shown(*dialog), "Built-in Audio,USB Mic, @1 hidden 2");
+    EXPECT_EQ(State([&] { input_->SetServerUp(false); }), "No sound input off -");
+    EXPECT_EQ(State([&] { input_->SetServerUp(true); }), "Harkbox ready on usb");
+    EXPECT_EQ(State([&] { input_->EndCapture(5); }), "No sound input off -");
+    EXPECT_EQ(State([&] { input_->SetDevices({kBuiltIn}, "pci"); }), "Harkbox ready on pci");
+    // The user's pick in the dialog is opened, and stays chosen through the
+    // next change.
+    EXPECT_TRUE(app().command(CommandCode("pref"), 0));
+    State([&] { input_->SetDevices({kBuiltIn, kMic}, "pci"); });
+    EXPECT_TRUE(dialog->Choose(0));
+    EXPECT_EQ(State(), "Harkbox ready on pci");
+    EXPECT_EQ(State([&] { input_->SetDevices({kMic, kBuiltIn}, "usb"); }), "Harkbox ready on pci");
+    EXPECT_EQ(Shown(*dialog), "USB Mic,Built-in Audio, @1 7");
     // A task posted to a program that has ended does nothing.
     input_->SetDevices({kMic}, "usb");
     app_.reset();
     EXPECT_EQ(system_.RunPendingTasks(), 1);
 }
 
-TEST_F(InputDeviceTest, TheMenuCommandShowsTheDialogWhichListsEveryChoiceAndMakesItsOwn) {
-    EXPECT_FALSE(app().inputSettings().created());
-    ASSERT_TRUE(app().command(CommandCode("pref"), 0));
-    auto* dialog = static_cast<HeadlessSettingsDialog*>(app().inputSettings().window());
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->IsVisible());
-    EXPECT_EQ(dialog->Items(), Names{"Built-in Audio"});
-    // Its close box hides it and leaves the program running.
-    dialog->PressCloseBox();
-    EXPECT_FALSE(dialog->IsVisible());
-    system_.Post([this] { system_.PostQuit(7); });
-    EXPECT_EQ(system_.RunMainLoop(), 7);
-    EXPECT_TRUE(app().command(CommandCode("pref"), 0));
-    EXPECT_TRUE(dialog->IsVisible());
-
-    input_->SetDevices({kBuiltIn, kMic}, "pci");
-    system_.RunPendingTasks();
-    EXPECT_EQ(dialog->Items(), (Names{"Built-in Audio", "USB Mic"}));
-    EXPECT_EQ(dialog->SelectedItem(), 0);
-    // The user's pick is opened, and stays chosen through the next change.
-    EXPECT_TRUE(dialog->Choose(1));
-    EXPECT_EQ(State(), "Harkbox ready on usb");
-    input_->SetDevices({kMic, kBuiltIn}, "pci");
-    system_.RunPendingTasks();
-    EXPECT_EQ(State(), "Harkbox ready on usb");
-    EXPECT_EQ(dialog->Items(), (Names{"USB Mic", "Built-in Audio"}));
-    EXPECT_EQ(dialog->SelectedItem(), 0);
-}
-
 TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {
     // The run waits for a web host that never answers.
     test::FakeWebHost web("", test::FakeWebHost::Mode::kSilent);
-    Application::Service service;
-    service.webHost = "127.0.0.1";
-    service.webPort = web.port();
-    service.lookupTimeoutSeconds = 0;
-    app().SetService(service);
+    Serve(web.port());
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);
     input_->FailNextStart(5);

@@ -22,21 +22,28 @@ namespace fs = std::filesystem;
 
 const std::string kKey = "SOFTWARE\\Harkbox Project\\Harkbox\\Settings";
 
+template <typename F>
+int32_t ErrorOf(F&& operation) {
+    try {
+        operation();
+    } catch (const SettingsError& e) {
+        return e.code();
+    }
+    return 0;
+}
+
 // Points XDG_CONFIG_HOME at a fresh folder for one test.
 class SettingsStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_FALSE(root_.empty()); }
     void TearDown() override {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
-
     void WriteFile(const std::string& bytes) {
         fs::create_directories(file_.parent_path());
         std::ofstream(file_, std::ios::binary) << bytes;
     }
     std::string FileText() const { return test::ReadFile(file_); }
-
     // The names in the settings file's folder.
     std::set<std::string> Entries() const {
         std::set<std::string> names;
@@ -45,126 +52,96 @@ class SettingsStoreTest : public ::testing::Test {
         return names;
     }
 
-    template <typename F>
-    static int32_t ErrorOf(F&& operation) {
-        try {
-            operation();
-        } catch (const SettingsError& e) {
-            return e.code();
-        }
-        return 0;
-    }
-
     const fs::path root_ = testing::MakeScratchFolder("harkbox-settings");
     const testing::ScopedEnv config_{"XDG_CONFIG_HOME", root_.string()};
     const fs::path file_ = root_ / "Harkbox Project" / "Harkbox" / "Settings.reg";
 };
 
-TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFile) {
-    const struct {
-        const char* company;
-        const char* product;
-        const char* program;
-        const char* key;
-    } cases[] = {
+TEST(SettingsKeyTest, NamesFromTheBuildElseFromTheProgramFileAndMapToFiles) {
+    // Company, product, program path and the key's middle.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"Harkbox Project", "Harkbox", "/usr/bin/harkbox", "Harkbox Project\\Harkbox"},
         {"", "", "C:\\Tools\\hb.exe", "Unknown Company\\hb.exe"},
         {"Co", "", "/opt/x\\y/hb", "Unknown Company\\hb"},
         {"", "Name", "hb", "Unknown Company\\hb"},
         {"", "", "", "Unknown Company\\"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(SettingsStore::SettingsKeyFor(c.company, c.product, c.program),
-                  std::string("SOFTWARE\\") + c.key + "\\Settings")
-            << c.program;
+    for (const auto& [company, product, program, key] : cases) {
+        EXPECT_EQ(SettingsStore::SettingsKeyFor(company, product, program),
+                  std::string("SOFTWARE\\") + key + "\\Settings")
+            << program;
     }
     EXPECT_EQ(SettingsStore::SettingsKeyFor(std::string(300, 'c'), "n", "").size(),
               SettingsStore::kMaxKeyLength);
     EXPECT_EQ(SettingsStore::BuildSettingsKey("/usr/bin/harkbox"), kKey);
-}
 
-TEST(SettingsKeyTest, KeyNamesMapToFilesUnderTheConfigFolder) {
-    std::optional<testing::ScopedEnv> config;
-    config.emplace("XDG_CONFIG_HOME", "/cfg");
-    const testing::ScopedEnv home("HOME", "/home/someone");
-    const struct {
-        std::string key;
-        int error;
-        const char* path;
-    } cases[] = {
-        {kKey, 0, "/cfg/Harkbox Project/Harkbox/Settings.reg"},
-        {"SOFTWARE\\Unknown Company\\a/b\\\\Settings", 0, "/cfg/Unknown Company/a_b/Settings.reg"},
-        {"SOFTWARE\\..\\Settings", EINVAL, ""},
-        {"SOFTWARE\\", EINVAL, ""},
-    };
-    for (const auto& c : cases) {
-        std::string path;
-        EXPECT_EQ(SettingsFiles::PathForKey(c.key, path), c.error) << c.key;
-        if (c.error == 0) {
-            EXPECT_EQ(path, c.path);
-        }
-    }
     // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
-    config.reset();
-    config.emplace("XDG_CONFIG_HOME", "relative");
-    std::string path;
-    EXPECT_EQ(SettingsFiles::PathForKey(kKey, path), 0);
-    EXPECT_EQ(path, "/home/someone/.config/Harkbox Project/Harkbox/Settings.reg");
+    const testing::ScopedEnv home("HOME", "/home/someone");
+    // XDG_CONFIG_HOME, the key, the error and the file's path.
+    const std::tuple<const char*, std::string, int, const char*> files[] = {
+        {"/cfg", kKey, 0, "/cfg/Harkbox Project/Harkbox/Settings.reg"},
+        {"/cfg", "SOFTWARE\\Unknown Company\\a/b\\\\Settings", 0,
+         "/cfg/Unknown Company/a_b/Settings.reg"},
+        {"/cfg", "SOFTWARE\\..\\Settings", EINVAL, ""},
+        {"/cfg", "SOFTWARE\\", EINVAL, ""},
+        {"relative", kKey, 0, "/home/someone/.config/Harkbox Project/Harkbox/Settings.reg"},
+    };
+    for (const auto& [folder, key, error, file] : files) {
+        const testing::ScopedEnv config("XDG_CONFIG_HOME", folder);
+        std::string path;
+        EXPECT_EQ(SettingsFiles::PathForKey(key, path), error) << key;
+        EXPECT_EQ(path, error == 0 ? file : path) << key;
+    }
 }
 
-TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndKeepsTheOthers) {
+TEST_F(SettingsStoreTest, EveryTypeRoundTripsAndMismatchesAreErrors) {
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), ENOENT);
     SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 200);
     SettingsStore::WritePoint(kKey, "HarkboxWindowOrigin", -5000, -5000);
     SettingsStore::WriteString(kKey, "InputDevice", "Built-in Audio \"Analog\" \\ Stereo");
     SettingsStore::WriteText(kKey, "Note", std::string(1023, 'n'));
     SettingsStore::WriteInt(kKey, "Negative", -7);
+    SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 321);  // replaced in place
 
-    EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 200);
+    EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 321);
     EXPECT_EQ(SettingsStore::ReadInt(kKey, "Negative"), -7);
     int32_t x = 0, y = 0;
     SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y);
-    EXPECT_EQ(x, -5000);
-    EXPECT_EQ(y, -5000);
+    EXPECT_EQ(std::pair(x, y), std::pair(-5000, -5000));
     char buffer[64];
     SettingsStore::ReadString(kKey, "InputDevice", buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "Built-in Audio \"Analog\" \\ Stereo");
     EXPECT_EQ(SettingsStore::ReadText(kKey, "Note"), std::string(1023, 'n'));
-    EXPECT_NE(FileText().find("\"HarkboxWindowWidth\"=dword:000000c8\n"), std::string::npos);
+    EXPECT_NE(FileText().find("\"HarkboxWindowWidth\"=dword:00000141\n"), std::string::npos);
     EXPECT_NE(FileText().find("\"HarkboxWindowOrigin\"=\"(-5000, -5000)\"\n"), std::string::npos);
-
-    // Rewriting one value replaces it in place.
-    SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 321);
-    EXPECT_EQ(SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"), 321);
-    SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y);
-    EXPECT_EQ(x, -5000);
     // Nothing but the file and its update lock is left in the folder.
     EXPECT_EQ(Entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock"}));
-}
 
-TEST_F(SettingsStoreTest, MissingFileMissingValueWrongTypeAndSmallBuffers) {
-    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), ENOENT);
-    SettingsStore::WriteString(kKey, "HarkboxWindowWidth", "200");
-    SettingsStore::WriteInt(kKey, "Number", 5);
+    SettingsStore::WriteString(kKey, "Text", "200");
     EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "Other"); }), ENOENT);
-    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "HarkboxWindowWidth"); }), -1);
-    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Number"); }), -1);
-    int32_t x = 0, y = 0;
-    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "Number", x, y); }), -1);
-    char small[3];
-    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadString(kKey, "HarkboxWindowWidth", small, 3); }),
-              ERANGE);
-    char fits[4];
-    SettingsStore::ReadString(kKey, "HarkboxWindowWidth", fits, 4);
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadInt(kKey, "Text"); }), -1);
+    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Negative"); }), -1);
+    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "Negative", x, y); }), -1);
+    char small[3], fits[4];
+    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadString(kKey, "Text", small, 3); }), ERANGE);
+    SettingsStore::ReadString(kKey, "Text", fits, 4);
     EXPECT_STREQ(fits, "200");
+    // Texts of 1024 bytes or more are unreadable; a value that would push
+    // the file over its size limit is refused, and the file stays as it was.
+    for (size_t size : {1024, 5000}) {
+        SettingsStore::WriteText(kKey, "Long", std::string(size, 'x'));
+        EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Long"); }), -1) << size;
+    }
+    const std::string before = FileText();
+    EXPECT_EQ(ErrorOf([] { SettingsStore::WriteText(kKey, "Huge", std::string(70000, 'h')); }),
+              EFBIG);
+    EXPECT_EQ(FileText(), before);
 }
 
 TEST_F(SettingsStoreTest, PointsParseLikeTheirPattern) {
-    const struct {
-        const char* text;
-        bool parses;
-        int32_t x, y;
-    } cases[] = {
-        {"(12,34)", true, 12, 34},
+    // The text, whether it parses and the point it gives.
+    const std::tuple<std::string, bool, int32_t, int32_t> cases[] = {
+        {"(19,38)", true, 19, 38},
         {"(12, 34)", true, 12, 34},
         {"(12,\t\n 34)", true, 12, 34},
         {"( -3 , +4", false, 0, 0},
@@ -178,39 +155,16 @@ TEST_F(SettingsStoreTest, PointsParseLikeTheirPattern) {
         {"(2147483648, 0)", false, 0, 0},
         {"(99999999999999999999, 0)", false, 0, 0},
         {"", false, 0, 0},
+        {"(1, 2)" + std::string(74, ' '), false, 0, 0},  // beyond the 80-byte buffer
     };
-    for (const auto& c : cases) {
-        SettingsStore::WriteString(kKey, "HarkboxWindowOrigin", c.text);
+    for (const auto& [text, parses, wantX, wantY] : cases) {
+        SettingsStore::WriteString(kKey, "HarkboxWindowOrigin", text.c_str());
         int32_t x = 77, y = 77;
-        const int32_t error =
-            ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); });
-        if (c.parses) {
-            EXPECT_EQ(error, 0) << c.text;
-            EXPECT_EQ(x, c.x) << c.text;
-            EXPECT_EQ(y, c.y) << c.text;
-        } else {
-            EXPECT_EQ(error, -1) << c.text;
-            EXPECT_EQ(x, 77) << c.text;
-        }
+        EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); }),
+                  parses ? 0 : -1)
+            << text;
+        EXPECT_EQ(std::pair(x, y), parses ? std::pair(wantX, wantY) : std::pair(77, 77)) << text;
     }
-    // A text that needs more than the 80-byte point buffer is unreadable.
-    SettingsStore::WriteString(kKey, "HarkboxWindowOrigin",
-                               ("(1, 2)" + std::string(74, ' ')).c_str());
-    int32_t x = 0, y = 0;
-    EXPECT_EQ(ErrorOf([&] { SettingsStore::ReadPoint(kKey, "HarkboxWindowOrigin", x, y); }), -1);
-}
-
-TEST_F(SettingsStoreTest, TextOf1024BytesOrMoreIsUnreadable) {
-    SettingsStore::WriteText(kKey, "Long", std::string(1024, 'x'));
-    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Long"); }), -1);
-    SettingsStore::WriteText(kKey, "Long", std::string(5000, 'x'));
-    EXPECT_EQ(ErrorOf([] { SettingsStore::ReadText(kKey, "Long"); }), -1);
-    // A value that would push the file over its size limit is refused, and
-    // the file stays as it was.
-    const std::string before = FileText();
-    EXPECT_EQ(ErrorOf([] { SettingsStore::WriteText(kKey, "Huge", std::string(70000, 'h')); }),
-              EFBIG);
-    EXPECT_EQ(FileText(), before);
 }
 
 TEST_F(SettingsStoreTest, DamagedFilesReadAsAbsentAndAWriteReplacesThem) {
@@ -228,37 +182,23 @@ TEST_F(SettingsStoreTest, DamagedFilesReadAsAbsentAndAWriteReplacesThem) {
     }
     SettingsStore::WriteInt(kKey, "New", 1);
     EXPECT_EQ(FileText(), "Harkbox Settings 1\n\"New\"=dword:00000001\n");
-
     // A folder where the file should be is an error other than "missing".
     fs::remove(file_);
     fs::create_directory(file_);
     const int32_t error = ErrorOf([] { SettingsStore::ReadInt(kKey, "New"); });
-    EXPECT_NE(error, 0);
-    EXPECT_NE(error, -1);
+    EXPECT_TRUE(error != 0 && error != -1) << error;
 }
 
-TEST_F(SettingsStoreTest, AFailureBeforeTheRenameLeavesTheOldFile) {
+TEST_F(SettingsStoreTest, AFailedWriteLeavesTheOldFileAndAWriteKeepsAnotherWritersValue) {
     SettingsStore::WriteInt(kKey, "HarkboxWindowWidth", 250);
     const std::string before = FileText();
-    int calls = 0;
-    EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new contents",
-                                         [&] {
-                                             ++calls;
-                                             return EIO;
-                                         }),
-              EIO);
-    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new", [] { return EIO; }), EIO);
     EXPECT_EQ(FileText(), before);
     EXPECT_EQ(Entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock"}))
         << "the temporary file is removed";
-    EXPECT_EQ(SettingsFiles::ReplaceFile(file_.string(), "new contents", [] { return 0; }), 0);
-    EXPECT_EQ(FileText(), "new contents");
-}
 
-TEST_F(SettingsStoreTest, AWriteRemovesLeftoversAndKeepsAnotherWritersValue) {
-    // What a write cut off before its rename leaves, and files that only
-    // look alike.
-    WriteFile("Harkbox Settings 1\n");
+    // What a write cut off before its rename leaves goes, files that only
+    // look alike stay.
     for (const char* name :
          {"Settings.reg.new-Ab12Cd", "Settings.reg.new-zzzzzz", "Settings.reg.new-Ab12C",
           "Settings.reg.backup", "Other.reg.new-Ab12Cd"})
@@ -270,16 +210,13 @@ TEST_F(SettingsStoreTest, AWriteRemovesLeftoversAndKeepsAnotherWritersValue) {
         text = "Harkbox Settings 1\n\"Mine\"=dword:00000001\n";
         return error;
     };
-    EXPECT_EQ(SettingsFiles::UpdateFile(
-                  file_.string(), 1000, change,
-                  [&] {
-                      other = std::thread([] { SettingsStore::WriteInt(kKey, "Theirs", 2); });
-                      // Time for a writer that takes no
-                      // lock to finish first.
-                      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                      return 0;
-                  }),
-              0);
+    const auto beforeRename = [&] {
+        other = std::thread([] { SettingsStore::WriteInt(kKey, "Theirs", 2); });
+        // Time for a writer that takes no lock to finish first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return 0;
+    };
+    EXPECT_EQ(SettingsFiles::UpdateFile(file_.string(), 1000, change, beforeRename), 0);
     other.join();
     EXPECT_EQ(SettingsStore::ReadInt(kKey, "Mine"), 1);
     EXPECT_EQ(SettingsStore::ReadInt(kKey, "Theirs"), 2);
