@@ -1,8 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -14,39 +15,95 @@
 namespace quil::test {
 
 // A scripted web host on 127.0.0.1 at an ephemeral port, serving on its own
-// thread, one connection after another. For each connection it reads the
-// request (up to its empty line, or until the client closes or two seconds
-// pass), records it, and then behaves as its mode says. Every wait is
-// bounded; the destructor stops the thread and closes every socket.
+// thread, one connection after another: it records each request (up to its
+// empty line, two seconds at most) and then behaves as its mode says. Every
+// wait is bounded; the destructor stops the thread and closes the sockets.
 class FakeWebHost {
   public:
     enum class Mode {
         kAnswerAndClose,      // send the response, then close
         kSilent,              // send nothing and keep the connection open
-        kAnswerAndHold,       // send the response and keep the connection open
         kStream,              // send the response, then more bytes without end
         kAnswerWhenReleased,  // send the response once Release was called, then close
     };
 
-    explicit FakeWebHost(std::string response, Mode mode = Mode::kAnswerAndClose);
-    ~FakeWebHost();
-    FakeWebHost(const FakeWebHost&) = delete;
-    FakeWebHost& operator=(const FakeWebHost&) = delete;
+    explicit FakeWebHost(std::string response, Mode mode = Mode::kAnswerAndClose)
+        : response_(std::move(response)), mode_(mode) {
+        SocketAddress local{0x7F000001, 0};
+        if (BindSocket(listener_, local) == 0 && ListenSocket(listener_, 8) == 0 &&
+            LocalAddress(listener_, local) == 0 && SetNonBlocking(listener_, true) == 0) {
+            port_ = local.port;  // else 0: the test's fetch fails
+            thread_ = std::thread([this] { Serve(); });
+        }
+    }
+    ~FakeWebHost() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        CloseSocket(listener_);
+    }
 
     uint16_t port() const { return port_; }
     // Lets kAnswerWhenReleased answer the request it holds and every later one.
     void Release() { released_ = true; }
-    // The requests received so far, in order, after waiting up to five
-    // seconds for at least `count` of them.
-    std::vector<std::string> Requests(size_t count = 1);
+    // The requests so far, after waiting up to five seconds for `count`.
+    std::vector<std::string> Requests(size_t count = 1) {
+        std::unique_lock lock(mutex_);
+        arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return requests_.size() >= count; });
+        return requests_;
+    }
 
   private:
-    void Serve();
-    void Hold(SocketHandle connection);
+    using Clock = std::chrono::steady_clock;
+    void Pause(int milliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    // Sends all of `bytes`, or fails.
+    bool Send(SocketHandle connection, const std::string& bytes) {
+        const int64_t n =
+            bytes.empty() ? 0
+                          : SendBytes(connection, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                      bytes.size());
+        return bytes.empty() || (n > 0 && Send(connection, bytes.substr(static_cast<size_t>(n))));
+    }
+
+    void Serve() {
+        for (const auto end = Clock::now() + std::chrono::seconds(60); !stop_ && Clock::now() < end;
+             Pause(20)) {
+            SocketHandle connection = AcceptSocket(listener_);
+            if (connection == kNoSocket)
+                continue;
+            std::string request;
+            char buffer[1024];
+            SetReceiveTimeout(connection, 2000);
+            for (int64_t n = 1; n > 0 && request.find("\r\n\r\n") == std::string::npos;) {
+                n = ReceiveBytes(connection, reinterpret_cast<uint8_t*>(buffer), sizeof buffer);
+                request.append(buffer, static_cast<size_t>(std::max<int64_t>(n, 0)));
+            }
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+            arrived_.notify_all();
+            while (mode_ == Mode::kAnswerWhenReleased && !released_ && !stop_)
+                Pause(5);
+            // A client that takes nothing for two seconds is given up.
+            SetSendTimeout(connection, 2000);
+            if (mode_ != Mode::kSilent)
+                Send(connection, response_);
+            // Silent and streaming connections stay open until the host stops.
+            SetNonBlocking(connection, mode_ == Mode::kStream);
+            for (; (mode_ == Mode::kSilent || mode_ == Mode::kStream) && !stop_; Pause(10)) {
+                if (mode_ == Mode::kStream)
+                    Send(connection, std::string(256, 'x'));
+            }
+            CloseSocket(connection);
+        }
+    }
 
     std::string response_;
     Mode mode_;
-    SocketHandle listener_ = kNoSocket;
+    SocketHandle listener_ = OpenTcpSocket();
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> released_{false};

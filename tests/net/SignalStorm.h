@@ -2,20 +2,12 @@
 
 #ifdef _WIN32
 
-#include <thread>
-
 namespace quil::test {
 
 // Windows has no signals that interrupt socket calls: nothing to storm.
-// It records its thread only so that a storm made and left alone is used.
-class SignalStorm {
-  public:
-    SignalStorm() : target_(std::this_thread::get_id()) {}
-    SignalStorm(const SignalStorm&) = delete;
-    SignalStorm& operator=(const SignalStorm&) = delete;
-
-  private:
-    std::thread::id target_;
+struct SignalStorm {
+    SignalStorm() {}
+    ~SignalStorm() {}
 };
 
 }  // namespace quil::test
@@ -37,17 +29,14 @@ namespace quil::test {
 // even then fail with EINTR unless the code retries them.
 class SignalStorm {
   public:
-    SignalStorm() : target_(pthread_self()) {
+    SignalStorm() {
         struct sigaction action {};
         action.sa_handler = [](int) {};
         action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
         sigaction(SIGALRM, &action, &previous_);
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                pthread_kill(target_, SIGALRM);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
+        thread_ = std::thread([this, target = pthread_self()] {
+            for (; !stop_; std::this_thread::sleep_for(std::chrono::milliseconds(2)))
+                pthread_kill(target, SIGALRM);
         });
     }
     ~SignalStorm() {
@@ -55,11 +44,8 @@ class SignalStorm {
         thread_.join();
         sigaction(SIGALRM, &previous_, nullptr);
     }
-    SignalStorm(const SignalStorm&) = delete;
-    SignalStorm& operator=(const SignalStorm&) = delete;
 
   private:
-    pthread_t target_;
     struct sigaction previous_ {};
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -121,21 +122,14 @@ TEST(CodebookTrainer, WritesTheTableAsLittleEndianFloats) {
         table[i] = static_cast<float>(i) * 0.25f - 1000.0f;
     const std::string path = test::ScratchPath("table.bin");
     ASSERT_EQ(CodebookTrainer::WriteTable(path, table), 0);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::vector<unsigned char> bytes(200000);
-    const size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    ASSERT_EQ(n, CodebookTrainer::kTableBytes);
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_EQ(bytes.size(), CodebookTrainer::kTableBytes);
     // -1000.0f is 0xC47A0000; float 16384, the first of codebook 1 at byte
     // 65 536, is 16384 x 0.25 - 1000 = 3096.0f, 0x45418000.
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[2], 0x7A);
-    EXPECT_EQ(bytes[3], 0xC4);
-    EXPECT_EQ(bytes[65536 + 1], 0x80);
-    EXPECT_EQ(bytes[65536 + 2], 0x41);
-    EXPECT_EQ(bytes[65536 + 3], 0x45);
-
+    using Bytes = std::vector<unsigned char>;
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 4), (Bytes{0x00, 0x00, 0x7A, 0xC4}));
+    EXPECT_EQ(Bytes(bytes.begin() + 65536, bytes.begin() + 65540), (Bytes{0x00, 0x80, 0x41, 0x45}));
     EXPECT_EQ(CodebookTrainer::WriteTable(test::ScratchPath("no/such/dir/x.bin"), table),
               CodebookTrainer::kWriteFailed);
     table.pop_back();

@@ -97,10 +97,8 @@ TEST(KMeans, OverlappingDataGivesDistinctCentresAndStopsAtTheLimit) {
     EXPECT_EQ(result.iterations, 3);
     EXPECT_FALSE(result.converged);
     std::set<std::vector<double>> unique;
-    for (size_t c = 0; c < 64; ++c)
-        unique.insert(
-            std::vector<double>(result.centroids.begin() + static_cast<ptrdiff_t>(c * kDim),
-                                result.centroids.begin() + static_cast<ptrdiff_t>((c + 1) * kDim)));
+    for (auto c = result.centroids.begin(); c != result.centroids.end(); c += kDim)
+        unique.emplace(c, c + kDim);
     EXPECT_EQ(unique.size(), 64u);
     // A different seed starts elsewhere.
     options.seed = 2;
@@ -142,12 +140,12 @@ TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
         int32_t maxIterations;
         int result;
     };
-    for (const Case& c :
-         {Case{16, 300, kDim, 200, KMeans::kTooFewPoints},
-          Case{16, 8, kDim, 200, KMeans::kTooFewPoints}, Case{10, 300, kDim, 200, 0},
-          Case{0, 300, kDim, 200, KMeans::kBadArguments},
-          Case{4, 300, kDim, 0, KMeans::kBadArguments},
-          Case{4, 300, 0, 5, KMeans::kBadArguments}}) {
+    for (const Case& c : {Case{16, 300, kDim, 200, KMeans::kTooFewPoints},
+                          {16, 8, kDim, 200, KMeans::kTooFewPoints},
+                          {10, 300, kDim, 200, 0},
+                          {0, 300, kDim, 200, KMeans::kBadArguments},
+                          {4, 300, kDim, 0, KMeans::kBadArguments},
+                          {4, 300, 0, 5, KMeans::kBadArguments}}) {
         KMeans::Options options;
         options.k = c.k;
         options.maxIterations = c.maxIterations;
