@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,12 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
         EXPECT_EQ(source.Read(8, out), c.result == 0 ? 0 : FileSampleSource::kNotOpen);
         EXPECT_EQ(openFiles(), before + (c.result == 0 ? perOpenFile : 0));
     }
+    // Every failure has a code of its own.
+    using F = FileSampleSource;
+    EXPECT_EQ((std::set<int>{0, F::kEndOfFile, F::kNotOpen, F::kUnreadable, F::kBadFormat,
+                             F::kResamplerError, F::kDecodeError}
+                   .size()),
+              7u);
 }
 
 }  // namespace
