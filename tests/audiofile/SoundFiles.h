@@ -75,31 +75,14 @@ inline std::vector<float> Tone(double frequency, double rate, size_t count, doub
     return v;
 }
 
-// Everything the source delivers, read in blocks of `block` until it ends;
-// `length` receives the number of real samples when the last block is
-// partial (the source pads it with zeros).
+// Everything the source delivers, read in blocks of `block` until it ends
+// (the source pads the last block with zeros).
 inline std::vector<float> ReadAll(FileSampleSource& source, int32_t block) {
     std::vector<float> all;
     std::vector<float> buf(static_cast<size_t>(block));
     while (source.Read(block, buf.data()) == 0)
         all.insert(all.end(), buf.begin(), buf.end());
     return all;
-}
-
-// Upward zero crossings in [begin, end): the tone's frequency in Hz when the
-// range is one second long.
-inline int UpwardCrossings(const std::vector<float>& v, size_t begin, size_t end) {
-    int n = 0;
-    for (size_t i = begin + 1; i < end; ++i)
-        n += v[i - 1] < 0 && v[i] >= 0;
-    return n;
-}
-
-inline double Rms(const std::vector<float>& v, size_t begin, size_t end) {
-    double s = 0;
-    for (size_t i = begin; i < end; ++i)
-        s += static_cast<double>(v[i]) * v[i];
-    return std::sqrt(s / static_cast<double>(end - begin));
 }
 
 }  // namespace quil::test

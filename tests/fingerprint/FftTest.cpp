@@ -90,13 +90,13 @@ TEST(Fft, BitForBitThePlainTransformOnEveryPathAndSize) {
 }
 
 TEST(Fft, CloseToTheDefiningSumAndBack) {
+    // Rounding grows with log2 N, the twiddle factors drift in proportion to
+    // N, and outputs of unit-sized input are about sqrt(N).
     for (int32_t n : {8, 64, 2048}) {
-        Fft fft(n);
         const std::vector<FftComplex> input = Input(n, 0);
         std::vector<FftComplex> data = input;
+        Fft fft(n);
         fft.Transform(data.data(), false);
-        // Rounding grows with log2 N, the twiddle factors drift in proportion
-        // to N, and outputs of unit-sized input are about sqrt(N).
         const double relative = 1e-8 * n + 2e-7 * std::log2(n);
         for (int32_t k = 0; k < n; ++k) {
             std::complex<double> sum = 0;
@@ -108,10 +108,8 @@ TEST(Fft, CloseToTheDefiningSumAndBack) {
                 << n << " " << k;
         }
         fft.Transform(data.data(), true);
-        for (int32_t i = 0; i < n; ++i) {
-            EXPECT_NEAR(data[i].re, input[i].re, 4 * relative) << n << " " << i;
-            EXPECT_NEAR(data[i].im, input[i].im, 4 * relative) << n << " " << i;
-        }
+        for (int32_t i = 0; i < 2 * n; ++i)
+            ASSERT_NEAR((&data[0].re)[i], (&input[0].re)[i], 4 * relative) << n << " " << i;
     }
 }
 
@@ -122,9 +120,7 @@ TEST(Fft, UnusableSizesDoNothing) {
         const float sample = 1;
         fft.Transform(&value, false);
         fft.ForwardReal(&sample, &value);
-        EXPECT_EQ(fft.size(), 0) << size;
-        EXPECT_EQ(fft.Window(), nullptr) << size;
-        EXPECT_EQ(value.re, 1.5f) << size;
+        EXPECT_TRUE(fft.size() == 0 && fft.Window() == nullptr && value.re == 1.5f) << size;
     }
 }
 
