@@ -9,110 +9,84 @@
 // port, bit 2 first lets (control >> 3) seconds pass and sweeps.
 #include <algorithm>
 #include <chrono>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "net/QueryPackets.h"
-#include "platform/ByteReader.h"
 #include "server/SessionTable.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 
-using quil::ByteReader;
-using quil::fuzz::Require;
+using namespace quil;
+using fuzz::Require;
 
-// Decides on a segment whose first code is 0xFF, naming the song after its
-// codes, repeated as often as the second code says, so that line feeds, 0
-// bytes, broken UTF-8 and over-long names all reach the answer text.
-class CodeNamedSession : public quil::IdentifySession {
-  public:
-    std::optional<quil::SongAnswer> Add(const quil::QuerySegment& segment) override {
-        ++segments_;
-        const ByteReader codes(segment.codes, 4 * static_cast<size_t>(segment.candidates));
-        uint8_t first = 0;
-        uint8_t repeat = 0;
-        if (decided_ || !codes.ReadU8(0, first) || first != 0xFF || !codes.ReadU8(1, repeat))
+// Decides on the first segment whose first code is 0xFF, naming the song
+// after its codes repeated as often as the second code says, so that line
+// feeds, 0 bytes, broken UTF-8 and over-long names reach the answer text.
+struct CodeNamedSession : IdentifySession {
+    std::optional<SongAnswer> Add(const QuerySegment& segment) override {
+        const std::string codes(reinterpret_cast<const char*>(segment.codes),
+                                4 * static_cast<size_t>(segment.candidates));
+        if (decided || static_cast<uint8_t>(codes[0]) != 0xFF)
             return std::nullopt;
-        decided_ = true;
-        const std::string name(reinterpret_cast<const char*>(codes.data()), codes.size());
-        quil::SongAnswer answer;
-        for (int i = 0; i < repeat; ++i)
-            answer.song.title += name;
-        answer.song.artist = std::string(name.rbegin(), name.rend());
+        decided = true;
+        SongAnswer answer;
+        for (int i = 0; i < static_cast<uint8_t>(codes[1]); ++i)
+            answer.song.title += codes;
+        answer.song.artist.assign(codes.rbegin(), codes.rend());
         return answer;
     }
-    int32_t segments() const override { return segments_; }
-
-  private:
-    int32_t segments_ = 0;
-    bool decided_ = false;
+    int32_t segments() const override { return 0; }
+    bool decided = false;
 };
-
-class CodeNamedIdentifier : public quil::SongIdentifier {
-  public:
+struct CodeNamedIdentifier : SongIdentifier {
     int32_t candidates() const override { return 2; }
-    std::unique_ptr<quil::IdentifySession> NewSession() const override {
+    std::unique_ptr<IdentifySession> NewSession() const override {
         return std::make_unique<CodeNamedSession>();
     }
 };
 
-void CheckReply(const quil::SessionTable::Datagram& reply, const quil::SessionToken& token) {
-    Require(reply.size() >= quil::kPacketHeaderSize && reply.size() <= quil::kQueryBufferSize &&
-            reply[0] == 'H' && reply[1] == 'B' && reply[2] == 1);
-    if (reply[3] != quil::kAnswerPacket)
-        return;
-    quil::AnswerFields fields;
-    const auto read = quil::QueryPackets::Read(ByteReader(reply.data(), reply.size()), token[0],
-                                               token[1], fields);
-    Require(reply.size() - 12 <= quil::kMaxAnswerText && read == quil::QueryReply::kAnswer &&
-            fields[0] == "song" && !fields[2].empty() && !fields[3].empty() && fields[4].empty());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using Clock = quil::SessionTable::Clock;
     const CodeNamedIdentifier identifier;
-    quil::ServerOptions options;
-    options.maxSessions = 4;
-    quil::SessionTable table(identifier, options, [](const std::string& line) {
-        Require(line.find('\n') == std::string::npos);
-    });
+    const ServerOptions options{.maxSessions = 4};
+    SessionTable table(identifier, options,
+                       [](const std::string& line) { Require(line.find('\n') == line.npos); });
     const asio::ip::udp::endpoint client(asio::ip::address_v4::loopback(), 40000);
     const asio::ip::udp::endpoint stranger(asio::ip::address_v4::loopback(), 40001);
-    Clock::time_point now{};
-
+    SessionTable::Clock::time_point now{};
     // A confirmed session for the input to aim at.
-    const std::vector<uint8_t> hello = {'H', 'B', 1, quil::kHelloPacket};
-    const auto offer = table.Handle(ByteReader(hello.data(), hello.size()), client, now);
-    Require(offer.size() == 1 && offer[0].size() == quil::kOfferSize);
-    quil::SessionToken token;
-    std::copy(offer[0].begin() + 4, offer[0].end(), token.begin());
-    std::vector<uint8_t> confirm = offer[0];
-    confirm[3] = quil::kConfirmPacket;
-    table.Handle(ByteReader(confirm.data(), confirm.size()), client, now);
+    std::vector<uint8_t> packet = {'H', 'B', 1, kHelloPacket};
+    auto replies = table.Handle(ByteReader(packet.data(), packet.size()), client, now);
+    Require(replies.size() == 1 && replies[0].size() == kOfferSize);
+    packet = replies[0];
+    const uint8_t* token = packet.data() + 4;
+    packet[3] = kConfirmPacket;
+    table.Handle(ByteReader(packet.data(), packet.size()), client, now);
 
     const ByteReader input(data, size);
-    size_t offset = 0;
     uint8_t control = 0;
     uint16_t length = 0;
-    while (input.ReadU8(offset, control) && input.ReadU16BE(offset + 1, length)) {
-        offset += 3;
-        const ByteReader bytes = input.Slice(offset, std::min<size_t>(length, size - offset));
-        offset += bytes.size();
+    for (size_t at = 0; input.ReadU8(at, control) && input.ReadU16BE(at + 1, length);) {
+        const ByteReader bytes = input.Slice(at + 3, std::min<size_t>(length, size - at - 3));
+        at += 3 + bytes.size();
         std::vector<uint8_t> datagram(bytes.data(), bytes.data() + bytes.size());
-        if ((control & 1) && datagram.size() >= quil::kPacketHeaderSize)
-            std::copy(token.begin(), token.end(), datagram.begin() + 4);
-        if (control & 4) {
-            now += std::chrono::seconds(control >> 3);
-            table.Sweep(now);
+        if ((control & 1) && datagram.size() >= kPacketHeaderSize)
+            std::copy(token, token + 6, datagram.begin() + 4);
+        if (control & 4)
+            table.Sweep(now += std::chrono::seconds(control >> 3));
+        replies = table.Handle(ByteReader(datagram.data(), datagram.size()),
+                               (control & 2) ? stranger : client, now);
+        for (const auto& reply : replies) {
+            Require(reply.size() >= kPacketHeaderSize && reply.size() <= kQueryBufferSize &&
+                    reply[0] == 'H' && reply[1] == 'B' && reply[2] == 1);
+            AnswerFields fields;
+            Require(reply[3] != kAnswerPacket ||
+                    (QueryPackets::Read(ByteReader(reply.data(), reply.size()), token[0], token[1],
+                                        fields) == QueryReply::kAnswer &&
+                     reply.size() - 12 <= kMaxAnswerText && fields[0] == "song" &&
+                     !fields[2].empty() && !fields[3].empty() && fields[4].empty()));
         }
-        const auto& from = (control & 2) ? stranger : client;
-        for (const auto& reply :
-             table.Handle(ByteReader(datagram.data(), datagram.size()), from, now))
-            CheckReply(reply, token);
         Require(table.Counters().activeSessions <= options.maxSessions);
     }
     return 0;

@@ -18,18 +18,15 @@ int main(int argc, char** argv) {
         if (!fs::is_directory(argv[i], error))
             files.emplace_back(argv[i]);
         for (auto entry = fs::directory_iterator(argv[i], error); entry != fs::end(entry); ++entry)
-            if (entry->is_regular_file())
-                files.push_back(entry->path());
+            files.push_back(entry->path());
     }
-    int count = 0;
     for (const fs::path& file : files) {
         std::ifstream in(file, std::ios::binary);
         if (!in)
             return 2;
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-        ++count;
     }
-    std::printf("replayed %d inputs\n", count);
+    std::printf("replayed %zu inputs\n", files.size());
     return 0;
 }

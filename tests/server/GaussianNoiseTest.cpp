@@ -9,25 +9,15 @@ namespace {
 
 TEST(GaussianNoise, IsWhiteStandardNormalNoiseAndTheSameForTheSameSeed) {
     // Quantiles at (index + 0.5) / 4096.
-    const struct {
-        uint32_t index;
-        double value;
-    } quantiles[] = {
-        {2047, -0.000306}, {2048, 0.000306}, {3994, 1.96374},
-        {101, -1.96374},   {4095, 3.66833},  {0, -3.66833},
-    };
-    for (const auto& q : quantiles)
-        EXPECT_NEAR(GaussianNoise::Quantile(q.index), q.value, 1e-5) << q.index;
+    const std::pair<uint32_t, double> quantiles[] = {{2047, -0.000306}, {2048, 0.000306},
+                                                     {3994, 1.96374},   {101, -1.96374},
+                                                     {4095, 3.66833},   {0, -3.66833}};
+    for (const auto& [index, value] : quantiles)
+        EXPECT_NEAR(GaussianNoise::Quantile(index), value, 1e-5) << index;
 
-    GaussianNoise noise(7);
-    GaussianNoise same(7);
-    GaussianNoise other(8);
+    GaussianNoise noise(7), same(7), other(8);
     const int n = 400000;
-    double sum = 0;
-    double squares = 0;
-    double beyondTwo = 0;
-    double products = 0;
-    double previous = 0;
+    double sum = 0, squares = 0, beyondTwo = 0, products = 0, previous = 0;
     int equal = 0;
     for (int i = 0; i < n; ++i) {
         const double v = noise.Next();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -16,21 +15,12 @@ namespace quil {
 namespace {
 
 namespace fs = std::filesystem;
+constexpr int kRate = 44100;
 
 // harkbox-server run to its end: the exit status, -1 for none.
 int RunServer(const std::vector<std::string>& arguments, std::string* out = nullptr,
               std::string* err = nullptr) {
     return test::RunProgram(HARKBOX_SERVER, arguments, out, err);
-}
-
-constexpr int kRate = 44100;
-
-std::string WriteSong(const fs::path& path, uint64_t seed, double seconds, double from = 0) {
-    std::vector<float> song = test::SyntheticSong(from + seconds, seed);
-    song.erase(song.begin(), song.begin() + static_cast<std::ptrdiff_t>(from * kRate) + 123);
-    fs::create_directories(path.parent_path());
-    EXPECT_TRUE(test::WriteSound(path.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, song));
-    return path.string();
 }
 
 int Count(const std::string& text, const std::string& word) {
@@ -41,8 +31,8 @@ int Count(const std::string& text, const std::string& word) {
 }
 
 // A library of four songs by "Test Band" (the folder names the artist, the
-// file the title), written once for the whole suite. ctest runs each test
-// in a process of its own, several at once: each writes its own library.
+// file the title), written once for the suite. ctest runs each test in a
+// process of its own, several at once: each writes its own library.
 class HarkboxServerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -50,16 +40,21 @@ class HarkboxServerTest : public ::testing::Test {
                 ("program-" + std::to_string(getpid()));
         fs::remove_all(root_);
         for (int i = 1; i <= 4; ++i)  // the last one lasts over a minute
-            WriteSong(root_ / "Test Band" / ("song-" + std::to_string(i) + ".wav"),
-                      static_cast<uint64_t>(100 + i), i < 4 ? 30 : 75);
+            WriteSong(root_ / "Test Band" / ("song-" + std::to_string(i) + ".wav"), 100 + i,
+                      i < 4 ? 30 : 75);
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
-    static std::string Library() { return (root_ / "Test Band").string(); }
-    static std::string Scratch(const std::string& name) {
-        fs::remove(root_ / name);
-        return (root_ / name).string();
+    static std::string WriteSong(const fs::path& path, uint64_t seed, double seconds,
+                                 double from = 0) {
+        std::vector<float> song = test::SyntheticSong(from + seconds, seed);
+        song.erase(song.begin(), song.begin() + static_cast<ptrdiff_t>(from * kRate) + 123);
+        fs::create_directories(path.parent_path());
+        EXPECT_TRUE(
+            test::WriteSound(path.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, song));
+        return path.string();
     }
-
+    static std::string Library() { return (root_ / "Test Band").string(); }
+    static std::string Scratch(const std::string& name) { return (root_ / name).string(); }
     static fs::path root_;
 };
 
@@ -67,8 +62,7 @@ fs::path HarkboxServerTest::root_;
 
 // A song from memory at a few hundred times real time: slow enough for the
 // server's answer to arrive while the client still analyses.
-class PacedSong : public test::SongSource {
-  public:
+struct PacedSong : test::SongSource {
     using SongSource::SongSource;
     int Read(int32_t count, float* out) override {
         std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -77,46 +71,43 @@ class PacedSong : public test::SongSource {
 };
 
 TEST_F(HarkboxServerTest, IndexesOnceIdentifiesReportsItsSizeAndServes) {
-    const std::string catalogue = Scratch("library.db");
-    const std::string broken = Scratch("broken.wav");
+    const std::string catalogue = Scratch("library.db"), broken = Scratch("broken.wav");
     std::ofstream(broken) << "RIFF....WAVEfmt but nothing a decoder can use";
     std::string out, err;
     EXPECT_EQ(RunServer({"index", "--catalogue", catalogue, Library(), broken}, &out, &err), 0)
         << err;
     EXPECT_EQ(Count(out, "\tadded\t"), 4) << out;
     EXPECT_EQ(Count(out, "\tfailed\t"), 1) << out;
+    EXPECT_NE(err.find("4 added (2.7 minutes), 0 skipped, 1 failed\n"), std::string::npos) << err;
     EXPECT_NE(out.find("song-2 / Test Band (0:30)"), std::string::npos) << out;
     EXPECT_NE(out.find("song-4 / Test Band (1:15)"), std::string::npos) << out;
     EXPECT_EQ(RunServer({"index", "--catalogue", catalogue, Library()}, &out), 0);
     EXPECT_EQ(Count(out, "\tskipped\t"), 4) << out;
+    fs::create_directories(root_ / "empty");  // nothing to do is no failure
+    EXPECT_EQ(RunServer({"index", "--catalogue", catalogue, Scratch("empty")}), 0);
 
     const std::string excerpt = WriteSong(root_ / "excerpt.wav", 102, 12, 9.5);
     const std::string stranger = WriteSong(root_ / "stranger.wav", 999, 20);
     ASSERT_EQ(RunServer({"identify", "--catalogue", catalogue, excerpt, stranger}, &out), 0);
     EXPECT_NE(out.find("excerpt.wav\tmatch\tsong-2\tTest Band\t"), std::string::npos) << out;
     EXPECT_NE(out.find("stranger.wav\tno match\n"), std::string::npos) << out;
-
     ASSERT_EQ(RunServer({"stats", "--catalogue", catalogue}, &out), 0);
-    EXPECT_NE(out.find("songs\t4\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("hours\t0.05\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("songs\t4\nhours\t0.05\n"), std::string::npos) << out;
 
     test::ChildProcess serve(HARKBOX_SERVER, {"serve", "--catalogue", catalogue, "--address",
                                               "127.0.0.1", "--udp-port", "0", "--http-port", "0"});
     ASSERT_TRUE(serve.WaitFor("web host on", true)) << serve.err;
     // "... UDP 127.0.0.1:<port>, web host on http://127.0.0.1:<port>/harkbox/ ..."
-    auto portAfter = [&](const std::string& marker) {
+    const auto portAfter = [&](const std::string& marker) {
         const size_t at = serve.err.find(marker);
         return at == std::string::npos ? 0 : std::atoi(serve.err.c_str() + at + marker.size());
     };
-    const int udpPort = portAfter("UDP 127.0.0.1:");
-    const int httpPort = portAfter("http://127.0.0.1:");
-    ASSERT_GT(udpPort, 0) << serve.err;
-    ASSERT_GT(httpPort, 0) << serve.err;
-
+    const int udpPort = portAfter("UDP 127.0.0.1:"), httpPort = portAfter("http://127.0.0.1:");
+    ASSERT_TRUE(udpPort > 0 && httpPort > 0) << serve.err;
     uint8_t storage[64] = {};
     HttpBodyBuffer body{0, storage, 63};
     int status = 0;
-    ASSERT_EQ(HttpFetch(nullptr, "127.0.0.1", httpPort, 1, "/harkbox/harkbox-host", nullptr,
+    EXPECT_EQ(HttpFetch(nullptr, "127.0.0.1", httpPort, 1, "/harkbox/harkbox-host", nullptr,
                         &status, body, 5),
               0);
     EXPECT_EQ(status, 200);
@@ -130,7 +121,6 @@ TEST_F(HarkboxServerTest, IndexesOnceIdentifiesReportsItsSizeAndServes) {
     query.Close();
     EXPECT_EQ(query.Field(2), "song-3");
     EXPECT_EQ(query.Field(3), "Test Band");
-
     ASSERT_TRUE(serve.WaitFor("answer: song-3 / Test Band")) << serve.out;
     serve.Signal(SIGTERM);
     EXPECT_EQ(serve.Wait(10), 0) << serve.err;
@@ -145,24 +135,20 @@ TEST_F(HarkboxServerTest, IndexingKilledMidwayResumesWhereItStopped) {
                                  {"index", "--threads", "1", "--catalogue", catalogue, Library()});
         ASSERT_TRUE(index.WaitFor("\tadded\t")) << index.err;
         index.Signal(SIGKILL);
-        index.Wait();
     }
     std::string out;
     ASSERT_EQ(RunServer({"index", "--catalogue", catalogue, Library()}, &out), 0);
     EXPECT_GE(Count(out, "\tskipped\t"), 1) << out;
     EXPECT_EQ(Count(out, "\tskipped\t") + Count(out, "\tadded\t"), 4) << out;
-    ASSERT_EQ(RunServer({"stats", "--catalogue", catalogue}, &out), 0);
-    EXPECT_NE(out.find("songs\t4\n"), std::string::npos) << out;
 }
 
 TEST_F(HarkboxServerTest, RefusesBadUseWithOneLineAndStatusTwo) {
-    const std::string foreign = Scratch("foreign.db");
+    const std::string foreign = Scratch("foreign.db"), missing = Scratch("missing.db");
     {
         SqliteCatalogue store;
         ASSERT_EQ(store.Open(foreign, true), 0);
         ASSERT_EQ(store.SetCodebookChecksum("made-with-other-codebooks"), 0);
     }
-    const std::string missing = Scratch("missing.db");
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"dance"},

@@ -11,17 +11,11 @@ using namespace std::string_literals;
 
 const std::string R = "\xEF\xBF\xBD";  // U+FFFD
 
-TEST(HtmlText, EscapesEverythingThatCouldEndTextOrAttribute) {
+TEST(HtmlText, EscapesWhatCouldEndTextOrAttributeAndCleansUtf8WithinItsLength) {
     EXPECT_EQ(EscapeHtml("<a href=\"x\">'&'</a>"),
               "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
-}
-
-TEST(HtmlText, CleansUtf8WithinItsLength) {
-    const struct {
-        std::string in;
-        size_t max;
-        std::string out;
-    } cases[] = {
+    const std::tuple<std::string, size_t, std::string> cases[] = {
+        // in, length, out
         {"caf\xC3\xA9 \xE0\xA4\x85 \xF0\x9F\x8E\xB5", 100,
          "caf\xC3\xA9 \xE0\xA4\x85 \xF0\x9F\x8E\xB5"},
         {"\xC0\xAF", 100, R + R},                  // overlong
@@ -34,9 +28,8 @@ TEST(HtmlText, CleansUtf8WithinItsLength) {
         {"a\xFF", 3, "a"},
         {"abc", 0, ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CleanUtf8(c.in, c.max), c.out) << c.in;
-    }
+    for (const auto& [in, length, out] : cases)
+        EXPECT_EQ(CleanUtf8(in, length), out) << in;
 }
 
 }  // namespace

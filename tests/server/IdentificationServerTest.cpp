@@ -1,351 +1,227 @@
-// The UDP side against the project's own query client and raw datagrams,
-// on real loopback sockets.
+// The protocol through the session table on a clock of its own, then the
+// server's own sweep over loopback.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <functional>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "net/QueryClient.h"
-#include "platform/Sockets.h"
 #include "server/IdentificationServer.h"
 
 namespace quil {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint32_t kLoopback = 0x7F000001;
-constexpr uint8_t kCandidates = 2;
-const Bytes kHello = {0x48, 0x42, 1, 0x01};
+using namespace std::chrono_literals;
+constexpr uint8_t kM = 2;
+const Bytes kHello = {'H', 'B', 1, 0x01}, kNone(4, 0);
 
 std::string Repeat(const std::string& unit, size_t count) {
-    std::string text;
-    for (size_t i = 0; i < count; ++i)
-        text += unit;
-    return text;
+    return count == 0 ? "" : unit + Repeat(unit, count - 1);
 }
 
-// Song k answers a segment whose first code is k.
-const std::vector<SongInfo> kSongs = {
-    {1, "Title", "Artist", 0, "", ""},
-    {2, "", "", 0, "", ""},
-    {3, "Two\r\nlines\n", "Band\nName", 0, "", ""},
-    {4, Repeat("\xC3\xA9", 600), "Band", 0, "", ""},
-    {5, Repeat("a", 600), Repeat("b", 600), 0, "", ""},
-    {6, Repeat("\x80", 600), "X", 0, "", ""},
+// Song k answers a segment whose first code is k; then its title and artist
+// as the answer carries them: "song\nk\n" and the line feed after the title
+// leave 527 bytes.
+const struct {
+    SongInfo song;
+    std::string title, artist;
+} kSongs[] = {
+    {{1, "Title", "Artist", 0, "", ""}, "Title", "Artist"},
+    {{2, "", "", 0, "", ""}, "Unknown title", "Unknown artist"},
+    {{3, "Two\r\nlines\n", "Band\nName", 0, "", ""}, "Two  lines ", "Band Name"},
+    {{4, Repeat("\xC3\xA9", 600), "Band", 0, "", ""}, Repeat("\xC3\xA9", 261), "Band"},
+    {{5, Repeat("a", 600), Repeat("b", 600), 0, "", ""}, Repeat("a", 264), Repeat("b", 263)},
+    {{6, Repeat("\x80", 600), "X", 0, "", ""}, Repeat("\x80", 526), "X"},
 };
-
-// Decides on a segment whose first code names a song; counts every segment.
-class FakeIdentifier : public SongIdentifier {
-  public:
-    int32_t candidates() const override { return kCandidates; }
+struct FakeSession : IdentifySession {
+    explicit FakeSession(int& counter) : seen(counter) {}
+    std::optional<SongAnswer> Add(const QuerySegment& segment) override {
+        ++seen;
+        const size_t song = segment.codes[0];
+        return song == 0 || song > std::size(kSongs)
+                   ? std::nullopt
+                   : std::optional(SongAnswer{kSongs[song - 1].song, 0});
+    }
+    int32_t segments() const override { return 0; }
+    int& seen;
+};
+struct FakeIdentifier : SongIdentifier {
+    int32_t candidates() const override { return kM; }
     std::unique_ptr<IdentifySession> NewSession() const override {
-        return std::make_unique<Session>(seen);
+        return std::make_unique<FakeSession>(seen);
     }
-    mutable std::atomic<int64_t> seen{0};
-
-  private:
-    struct Session : IdentifySession {
-        explicit Session(std::atomic<int64_t>& counter) : seen(counter) {}
-        std::optional<SongAnswer> Add(const QuerySegment& segment) override {
-            ++seen;
-            ++count;
-            const size_t song = segment.codes[0];
-            if (song == 0 || song > kSongs.size())
-                return std::nullopt;
-            return SongAnswer{kSongs[song - 1], 0};
-        }
-        int32_t segments() const override { return count; }
-        std::atomic<int64_t>& seen;
-        int32_t count = 0;
-    };
+    mutable int seen = 0;  // segments the sessions were given
 };
 
-// Polls `condition` for at most five seconds.
-bool WaitFor(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-// The server on 127.0.0.1 at a free port, its io_context running on a
-// thread of its own for at most 30 s.
-class RunningServer {
-  public:
-    explicit RunningServer(const ServerOptions& options = {})
-        : server_(io_, identifier, options, [this](const std::string& line) {
-              std::lock_guard<std::mutex> lock(mutex_);
-              log_.push_back(line);
-          }) {
-        if (!server_.Start(asio::ip::address_v4::loopback(), 0))
-            thread_ = std::thread([this] { io_.run_for(std::chrono::seconds(30)); });
-    }
-    ~RunningServer() {
-        server_.Stop();
-        if (thread_.joinable())
-            thread_.join();
-    }
-    bool started() const { return thread_.joinable(); }
-    uint16_t port() const { return server_.LocalEndpoint().port(); }
-    ServerCounters Counters() const { return server_.Counters(); }
-    std::vector<std::string> Log() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return log_;
-    }
-
-    FakeIdentifier identifier;
-
-  private:
-    asio::io_context io_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> log_;
-    IdentificationServer server_;
-    std::thread thread_;
-};
-
-// A bare socket on 127.0.0.1 for what the query client would never send,
-// to the server at `port`.
-class RawClient {
-  public:
-    explicit RawClient(uint16_t port) : socket_(OpenUdpSocket()), port_(port) {
-        BindSocket(socket_, SocketAddress{kLoopback, 0});
-        SetReceiveTimeout(socket_, 5000);
-    }
-    ~RawClient() { CloseSocket(socket_); }
-    void Send(const Bytes& datagram) {
-        SendTo(socket_, datagram.data(), datagram.size(), SocketAddress{kLoopback, port_});
-    }
-    // The next datagram; empty after five seconds without one.
-    Bytes Exchange(const Bytes& datagram) {
-        Send(datagram);
-        uint8_t buffer[1024];
-        SocketAddress from;
-        const int64_t received = ReceiveFrom(socket_, buffer, sizeof buffer, from);
-        return received < 0 ? Bytes{} : Bytes(buffer, buffer + received);
-    }
-
-  private:
-    SocketHandle socket_;
-    uint16_t port_;
-};
-
-Bytes Packet(uint8_t type, const Bytes& token, uint8_t version = 1) {
-    Bytes packet(4 + token.size(), 0);
-    packet[0] = 0x48;
-    packet[1] = 0x42;
-    packet[2] = version;
-    packet[3] = type;
+Bytes Packet(uint8_t type, const Bytes& token, uint8_t version = 1, size_t size = 10) {
+    Bytes packet(std::max(size, 4 + token.size()), 0);
+    const uint8_t head[] = {'H', 'B', version, type};
+    std::copy(head, head + 4, packet.begin());
     std::copy(token.begin(), token.end(), packet.begin() + 4);
     return packet;
 }
-
-// A segment whose first code is `firstCode`.
-Bytes Codes(const Bytes& token, uint8_t m, uint8_t firstCode, uint8_t version = 1) {
-    Bytes packet = Packet(0x11, token, version);
-    packet.resize(14 + 4 * size_t{m}, 0);
+// A segment of m candidates per row whose first code is `first`.
+Bytes Codes(const Bytes& token, uint8_t first, uint8_t m = kM, uint8_t version = 1) {
+    Bytes packet = Packet(0x11, token, version, 14 + 4 * size_t{m});
     packet[12] = m;
-    packet[13] = firstCode;
+    packet[13] = first;
     return packet;
 }
 
-uint8_t TypeOf(const Bytes& datagram) {
-    return datagram.size() >= 4 ? datagram[3] : 0;
-}
+// The session table with its clock at `now`; clients are 127.0.0.1 ports.
+struct Table {
+    explicit Table(const ServerOptions& options = {})
+        : table(identifier, options, [this](const std::string& line) { log.push_back(line); }) {}
+    // The only reply; kNone for none.
+    Bytes Reply(const Bytes& datagram, uint16_t port = 40000) {
+        const auto replies = table.Handle(ByteReader(datagram.data(), datagram.size()),
+                                          {asio::ip::address_v4::loopback(), port}, now);
+        return replies.size() == 1 ? replies[0] : replies.empty() ? kNone : Bytes{};
+    }
+    // Hello and confirm from `port`: the token, empty if either failed.
+    Bytes Connect(uint16_t port = 40000) {
+        const Bytes offer = Reply(kHello, port);
+        const Bytes token(offer.begin() + 4, offer.end());
+        return Reply(Packet(0x02, token), port).size() == 16 ? token : Bytes{};
+    }
+    // Lets `time` pass and sweeps: the log's length then.
+    size_t After(std::chrono::milliseconds time) {
+        table.Sweep(now += time);
+        return log.size();
+    }
+    // Started, answered, refused, expired, dropped, active.
+    std::vector<uint64_t> Totals() const {
+        const ServerCounters c = table.Counters();
+        return {c.sessionsStarted, c.sessionsAnswered, c.refusals,
+                c.expiries,        c.dropped,          c.activeSessions};
+    }
+    FakeIdentifier identifier;
+    std::vector<std::string> log;
+    SessionTable table;
+    SessionTable::Clock::time_point now{};
+};
 
-// Hello and confirm; the session's token, empty if either went wrong.
-Bytes Connect(RawClient& client) {
-    const Bytes offer = client.Exchange(kHello);
-    if (offer.size() != 10)
-        return {};
-    const Bytes token(offer.begin() + 4, offer.end());
-    return TypeOf(client.Exchange(Packet(0x02, token))) == 0x82 ? token : Bytes{};
-}
-
-// One code packet through the client's own callback; with `poll`, polls
-// (bounded) until something other than "go on" comes back.
-int SendCodes(QueryClient& client, uint8_t firstCode, bool poll) {
-    Bytes codes(4 * size_t{kCandidates}, 0);
-    codes[0] = firstCode;
-    int result = QueryClient::SendCodes(&client, kCandidates, codes.data(), nullptr, 7);
-    for (int attempt = 0; poll && attempt < 5 && result == 0; ++attempt)
-        result = QueryClient::PollAnswer(&client);
-    return result;
-}
-
-TEST(IdentificationServer, HandshakeGivesOneTokenPerClientAndGoodbyeEndsTheSession) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    RawClient client(server.port());
-    const Bytes offer = client.Exchange(kHello);
+TEST(SessionTable, HandshakeRefusalsAndGoodbye) {
+    Table t(ServerOptions{.maxSessions = 2});
+    const Bytes offer = t.Reply(kHello);
     ASSERT_EQ(offer.size(), 10u);
     const Bytes token(offer.begin() + 4, offer.end());
     EXPECT_EQ(offer, Packet(0x81, token));
     EXPECT_NE(token, Bytes(6, 0));
-    EXPECT_EQ(client.Exchange(kHello), offer);
-
-    Bytes accept = Packet(0x82, token);
-    accept.resize(16, 0);
-    accept[14] = kCandidates;
-    EXPECT_EQ(client.Exchange(Packet(0x02, token)), accept);
-    EXPECT_EQ(client.Exchange(Packet(0x02, token)), accept);
-
-    QueryClient query;
-    ASSERT_EQ(query.Handshake(kLoopback, server.port()), 0);
-    EXPECT_EQ(query.candidates(), kCandidates);
-    SocketAddress local;
-    ASSERT_TRUE(query.LocalEndpoint(local));
-    EXPECT_EQ(SendCodes(query, 0, false), 0);
-    query.Close();
-    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == 1; }));
-    const std::string line = server.Log()[0];
-    EXPECT_EQ(line.rfind("127.0.0.1:" + std::to_string(local.port) + ", ", 0), 0u) << line;
-    EXPECT_NE(line.find(" s, 1 segments, goodbye without answer"), std::string::npos) << line;
-    EXPECT_EQ(server.Counters().sessionsStarted, 2u);
-    EXPECT_EQ(server.Counters().activeSessions, 1u);
-    EXPECT_EQ(server.Counters().dropped, 0u);
+    EXPECT_EQ(t.Reply(kHello), offer) << "a lost offer is offered again";
+    Bytes accept = Packet(0x82, token, 1, 16);
+    accept[14] = kM;
+    EXPECT_EQ(t.Reply(Packet(0x02, token)), accept);
+    EXPECT_EQ(t.Reply(Packet(0x02, token)), accept);
+    EXPECT_EQ(t.Reply(Packet(0x01, {}, 2)), Packet(0xC1, Bytes(6, 0)));
+    EXPECT_EQ(t.Reply(kHello, 40001)[3], 0x81);
+    EXPECT_EQ(t.Reply(kHello, 40002), Packet(0xD1, Bytes(6, 0))) << "over the session limit";
+    EXPECT_EQ(t.Reply(Codes(token, 0)), kNone);
+    t.now += 2500ms;
+    EXPECT_EQ(t.Reply(Packet(0x03, token)), kNone);
+    EXPECT_EQ(t.log, std::vector<std::string>{
+                         "127.0.0.1:40000, 2.5 s, 1 segments, goodbye without answer"});
+    EXPECT_EQ(t.Totals(), (std::vector<uint64_t>{2, 0, 2, 0, 0, 1}));
 }
 
-TEST(IdentificationServer, RefusesOldClientsAndHellosOverTheLimit) {
-    ServerOptions options;
-    options.maxSessions = 1;
-    RunningServer server(options);
-    ASSERT_TRUE(server.started());
-    RawClient first(server.port());
-    RawClient second(server.port());
-    EXPECT_EQ(first.Exchange(Packet(0x01, {}, 2)), Packet(0xC1, Bytes(6, 0)));
-    EXPECT_EQ(TypeOf(first.Exchange(kHello)), 0x81);
-    EXPECT_EQ(second.Exchange(kHello), Packet(0xD1, Bytes(6, 0)));
-    QueryClient query;
-    EXPECT_EQ(query.Handshake(kLoopback, server.port()), QueryClient::kRefused);
-    EXPECT_EQ(server.Counters().refusals, 3u);
-    EXPECT_EQ(server.Counters().sessionsStarted, 1u);
-}
-
-TEST(IdentificationServer, AnswerReachesTheClientAsTitleAndArtistFields) {
-    // "song\nk\n" and the line feed after the title leave 527 bytes.
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Title", "Artist"},
-        {"Unknown title", "Unknown artist"},
-        {"Two  lines ", "Band Name"},
-        {Repeat("\xC3\xA9", 261), "Band"},
-        {Repeat("a", 264), Repeat("b", 263)},
-        {Repeat("\x80", 526), "X"},
-    };
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    for (uint8_t song = 1; song <= expected.size(); ++song) {
+TEST(SessionTable, AnswersOnceAndResendsTheAnswer) {
+    Table t;
+    for (uint8_t song = 1; song <= std::size(kSongs); ++song) {
         SCOPED_TRACE(song);
-        QueryClient client;
-        client.SetClock([] { return int64_t{0}; });
-        ASSERT_EQ(client.Handshake(kLoopback, server.port()), 0);
-        EXPECT_EQ(SendCodes(client, 0, false), 0);
-        ASSERT_EQ(SendCodes(client, song, true), QueryClient::kAnswered);
-        EXPECT_EQ(client.Field(0), "song");
-        EXPECT_EQ(client.Field(2), expected[song - 1].first);
-        EXPECT_EQ(client.Field(3), expected[song - 1].second);
-        // A lost answer comes again; the matcher is done with the session.
-        const int64_t seen = server.identifier.seen;
-        ASSERT_EQ(SendCodes(client, 0, true), QueryClient::kAnswered);
-        EXPECT_EQ(client.Field(3), expected[song - 1].second);
-        EXPECT_EQ(server.identifier.seen, seen);
-        client.Close();
+        const uint16_t port = 40000 + song;
+        const Bytes token = t.Connect(port);
+        ASSERT_EQ(token.size(), 6u);
+        EXPECT_EQ(t.Reply(Codes(token, 0), port), kNone);
+        const std::string text = "song\n" + std::to_string(song) + "\n" + kSongs[song - 1].title +
+                                 "\n" + kSongs[song - 1].artist;
+        Bytes answer = Packet(0x91, token, 1, 12);
+        answer[10] = static_cast<uint8_t>(text.size() >> 8);
+        answer[11] = static_cast<uint8_t>(text.size());
+        answer.insert(answer.end(), text.begin(), text.end());
+        EXPECT_EQ(t.Reply(Codes(token, song), port), answer);
+        EXPECT_EQ(t.Reply(Codes(token, 0), port), answer) << "a lost answer comes again";
+        EXPECT_EQ(t.identifier.seen, 2 * song) << "the matcher is done with the session";
+        t.Reply(Packet(0x03, token), port);
     }
-    ASSERT_TRUE(WaitFor([&] { return server.Log().size() == expected.size(); }));
-    EXPECT_NE(server.Log()[0].find(", 3 segments, answer: Title / Artist"), std::string::npos);
-    EXPECT_EQ(server.Counters().sessionsAnswered, expected.size());
+    ASSERT_EQ(t.log.size(), std::size(kSongs));
+    EXPECT_EQ(t.log[0], "127.0.0.1:40001, 0.0 s, 3 segments, answer: Title / Artist");
+    EXPECT_EQ(t.Totals(), (std::vector<uint64_t>{6, 6, 0, 0, 0, 0}));
 }
 
-TEST(IdentificationServer, MalformedDatagramsStrangersAndWrongTokensAreDropped) {
-    RunningServer server;
-    ASSERT_TRUE(server.started());
-    RawClient client(server.port());
-    const Bytes token = Connect(client);
+TEST(SessionTable, DropsMalformedDatagramsStrangersAndWrongTokens) {
+    Table t;
+    const Bytes token = t.Connect(), offer = t.Reply(kHello, 40002);
     ASSERT_EQ(token.size(), 6u);
-    const Bytes confirm = Packet(0x02, token);
-    const Bytes codes = Codes(token, kCandidates, 1);
-    Bytes longConfirm = confirm;
-    longConfirm.push_back(0);
-    Bytes overLong = codes;
-    overLong.resize(549);
-    const std::vector<Bytes> datagrams = {
-        {},
-        {'X', 'Y', 1, 0x01},
-        {0x48, 0x42, 1},
-        Bytes(confirm.begin(), confirm.end() - 1),
-        longConfirm,
-        Packet(0x7F, token),
-        Codes(token, 0, 0),
-        Bytes(codes.begin(), codes.end() - 1),
-        Codes(token, kCandidates + 1, 1),
-        Codes(token, kCandidates, 1, 2),
-        Codes(Bytes(6, 0), kCandidates, 1),
-        overLong,
+    const Bytes offered(offer.begin() + 4, offer.end()), codes = Codes(token, 1);
+    Bytes wrong = token;
+    wrong[5] ^= 1;
+    const struct {
+        const char* name;
+        Bytes datagram;
+        uint16_t port = 40000;
+    } rows[] = {
+        {"empty", {}},
+        {"no magic", {'X', 'Y', 1, 0x01}},
+        {"three bytes", {'H', 'B', 1}},
+        {"short confirm", Packet(0x02, Bytes(token.begin(), token.end() - 1), 1, 9)},
+        {"long confirm", Packet(0x02, token, 1, 11)},
+        {"unknown type", Packet(0x7F, token)},
+        {"no candidates", Codes(token, 1, 0)},
+        {"short codes", Bytes(codes.begin(), codes.end() - 1)},
+        {"other m", Codes(token, 1, kM + 1)},
+        {"codes of version 2", Codes(token, 1, kM, 2)},
+        {"no token", Codes(Bytes(6, 0), 1)},
+        {"over 548 bytes", Packet(0x11, token, 1, 549)},
+        {"a token's last byte wrong", Codes(wrong, 1)},
+        {"goodbye, wrong token", Packet(0x03, wrong)},
+        {"codes from a stranger", codes, 40001},
+        {"goodbye from a stranger", Packet(0x03, token), 40001},
+        {"codes before the confirm", Codes(offered, 1), 40002},
     };
-    for (const Bytes& datagram : datagrams)
-        client.Send(datagram);
-    EXPECT_EQ(TypeOf(client.Exchange(confirm)), 0x82);
-
-    RawClient stranger(server.port());
-    Bytes wrongToken = token;
-    wrongToken[5] ^= 1;
-    stranger.Send(codes);
-    stranger.Send(Packet(0x03, token));
-    client.Send(Codes(wrongToken, kCandidates, 1));
-    client.Send(Packet(0x03, wrongToken));
-    // Any reply to those would arrive before these.
-    // The answer to the owner's codes, its text's length in bytes 10 and 11.
-    const Bytes answer = client.Exchange(Codes(token, kCandidates, 5));
-    ASSERT_GT(answer.size(), 12u);
-    EXPECT_EQ(TypeOf(answer), 0x91);
-    EXPECT_EQ(size_t{answer[10]} * 256 + answer[11], answer.size() - 12);
-    EXPECT_EQ(TypeOf(stranger.Exchange(kHello)), 0x81);
-
-    // Codes before the confirm are out of session too.
-    RawClient early(server.port());
-    const Bytes offer = early.Exchange(kHello);
-    ASSERT_EQ(offer.size(), 10u);
-    early.Send(Codes(Bytes(offer.begin() + 4, offer.end()), kCandidates, 1));
-    EXPECT_EQ(early.Exchange(kHello), offer);
-
-    EXPECT_EQ(server.Counters().dropped, datagrams.size() + 5);
-    EXPECT_EQ(server.Counters().activeSessions, 3u);
-    EXPECT_EQ(server.identifier.seen, 1);
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(t.Reply(rows[i].datagram, rows[i].port), kNone) << rows[i].name;
+        EXPECT_EQ(t.table.Counters().dropped, i + 1) << rows[i].name;
+    }
+    EXPECT_EQ(t.Reply(Packet(0x02, token))[3], 0x82);
+    EXPECT_EQ(t.Reply(Codes(token, 5))[3], 0x91);
+    EXPECT_EQ(t.identifier.seen, 1);
+    EXPECT_EQ(t.Totals(), (std::vector<uint64_t>{2, 1, 0, 0, std::size(rows), 2}));
 }
 
-TEST(IdentificationServer, SessionsEndWhenIdleOrAtTheirTimeLimit) {
-    ServerOptions options;
-    options.idleTimeout = std::chrono::milliseconds(1000);
-    options.sessionLimit = std::chrono::milliseconds(300);
-    options.sweepInterval = std::chrono::milliseconds(50);
-    RunningServer server(options);
-    ASSERT_TRUE(server.started());
-    RawClient confirmed(server.port());
-    RawClient offered(server.port());
-    const Bytes token = Connect(confirmed);
-    ASSERT_EQ(token.size(), 6u);
-    ASSERT_EQ(TypeOf(offered.Exchange(kHello)), 0x81);
-    ASSERT_TRUE(WaitFor([&] { return server.Counters().expiries == 2; }));
-    // One sweep may end both, in any order.
-    std::vector<std::string> log = server.Log();
-    ASSERT_EQ(log.size(), 2u);
-    std::sort(log.begin(), log.end(), [](const std::string& a, const std::string& b) {
-        return a.ends_with("time limit") > b.ends_with("time limit");
-    });
-    EXPECT_TRUE(log[0].ends_with(", 0 segments, time limit")) << log[0];
-    EXPECT_TRUE(log[1].ends_with(", 0 segments, expired")) << log[1];
-    // Its codes are out of session now.
-    confirmed.Send(Codes(token, kCandidates, 1));
-    EXPECT_EQ(TypeOf(confirmed.Exchange(kHello)), 0x81);
-    EXPECT_EQ(server.Counters().dropped, 1u);
+TEST(SessionTable, SessionsEndWhenIdleOrAtTheirTimeLimit) {
+    Table t(ServerOptions{.idleTimeout = 1000ms, .sessionLimit = 300ms});
+    const Bytes token = t.Connect();
+    ASSERT_EQ(t.Reply(kHello, 40001)[3], 0x81);
+    t.now += 200ms;
+    t.Reply(Packet(0x02, token));  // a repeated confirm does not restart the limit
+    EXPECT_EQ(t.After(99ms), 0u);
+    ASSERT_EQ(t.After(1ms), 1u);
+    EXPECT_EQ(t.log[0], "127.0.0.1:40000, 0.3 s, 0 segments, time limit");
+    t.Reply(kHello, 40001);  // any datagram keeps a session alive
+    EXPECT_EQ(t.After(999ms), 1u);
+    ASSERT_EQ(t.After(1ms), 2u);
+    EXPECT_EQ(t.log[1], "127.0.0.1:40001, 1.3 s, 0 segments, expired");
+    EXPECT_EQ(t.Reply(Codes(token, 1)), kNone);
+    EXPECT_EQ(t.Totals(), (std::vector<uint64_t>{2, 0, 0, 2, 1, 0}));
+}
+
+// Over loopback, the server's own sweep ends a session that went quiet.
+TEST(IdentificationServer, SweepsQuietSessions) {
+    asio::io_context io;
+    FakeIdentifier identifier;
+    std::vector<std::string> log;  // written on the io thread, read after it ended
+    IdentificationServer server(io, identifier, {.idleTimeout = 100ms, .sweepInterval = 10ms},
+                                [&](const std::string& line) { log.push_back(line); });
+    ASSERT_FALSE(server.Start(asio::ip::address_v4::loopback(), 0));
+    std::thread thread([&] { io.run_for(30s); });
+    QueryClient client;
+    EXPECT_EQ(client.Handshake(0x7F000001, server.LocalEndpoint().port()), 0);
+    for (int i = 0; i < 500 && server.Counters().expiries == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    server.Stop();
+    thread.join();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_TRUE(log[0].ends_with(", 0 segments, expired")) << log[0];
 }
 
 }  // namespace

@@ -71,8 +71,7 @@ class SongSource : public SampleSource {
 
   private:
     const std::vector<float>& samples_;
-    size_t position_;
-    size_t end_;
+    size_t position_, end_;
 };
 
 }  // namespace quil::test
