@@ -7,7 +7,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -221,7 +220,6 @@ TEST(CompositingTest, EveryOperationMatchesTheReference) {
         Mask resized =
             Made<Mask>(mask.bounds(), [&](int32_t x, int32_t y) { return *mask.At(x, y); });
         ASSERT_TRUE(resized.ResizeKeepingContent(g.dstBounds));
-        ASSERT_EQ(resized.bounds(), g.dstBounds);
         ASSERT_EQ(Pixels(resized), Pixels(Made<Mask>(g.dstBounds, [&](int32_t x, int32_t y) {
                       return mask.bounds().Contains(x, y) ? *mask.At(x, y) : 0;
                   })));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -378,18 +377,6 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
         EXPECT_EQ(font.LoadFromBytes(b.Build()), kBad) << tag;
     }
     EXPECT_EQ(font.LoadFromBytes({}), TrueTypeFont::kEmptyFile);
-    // From a file: the errors of opening and reading it.
-    const std::string dir = HARKBOX_BINARY_DIR "/test-output/TrueTypeFontTest";
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(WriteFile(dir + "/empty.ttf", {}) && WriteFile(dir + "/junk.ttf", Bytes(100, 65)) &&
-                WriteFile(dir + "/basic.ttf", FontBuilder::Basic().Build()));
-    EXPECT_EQ(font.Load(dir + "/missing.ttf"), ENOENT);
-    EXPECT_EQ(font.Load(dir + "/empty.ttf"), TrueTypeFont::kEmptyFile);
-    EXPECT_EQ(font.Load(dir + "/junk.ttf"), kBad);
-    EXPECT_NE(font.Load(dir), 0);  // a folder
-    EXPECT_FALSE(font.IsLoaded());
-    EXPECT_EQ(font.Load(dir + "/basic.ttf"), 0);
-    EXPECT_EQ(font.GlyphForByte('O'), 3u);
 }
 
 // Each row loads one glyph (the last unless given) into a path holding
@@ -591,7 +578,6 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     second.glyphs[3].advance = 333;
     chain.Add(Built(first));
     chain.Add(Built(second));
-    EXPECT_EQ(chain.size(), 2u);
     EXPECT_FLOAT_EQ(chain.Descent(), -0.3f);
     EXPECT_FLOAT_EQ(chain.Ascent(), 0.9f);
     // Pairs of code point and glyph: the font's place in the high byte.
@@ -604,10 +590,8 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     EXPECT_FLOAT_EQ(scale, 0.001f);
     EXPECT_EQ(Outline(path).substr(0, 9), "M150,150 ");
     // A position beyond the chain has no glyph.
-    path.Clear();
     EXPECT_EQ(chain.Advance(0x02000003), 0);
     EXPECT_EQ(chain.LoadOutline(0x02000003, path, scale), -1);
-    EXPECT_TRUE(path.IsEmpty());
 
     // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
     FontChain outer;
@@ -655,8 +639,6 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
     test::SetEnvironment("SYSTEMROOT", root.string());
     EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
-    EXPECT_EQ(OpenSystemFont("Missing"), nullptr);
-    EXPECT_EQ(OpenSystemFont("Junk"), nullptr);
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GlyphForByte('O'), 3u);

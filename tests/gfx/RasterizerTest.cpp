@@ -11,7 +11,6 @@
 #include <numeric>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "gfx/Path.h"
