@@ -414,7 +414,6 @@ TEST(TrueTypeGlyfTest, Outlines) {
          "M0,0 Q100,100,150,50 C200,0"},
         {"on, off, on", {Simple({{{0, 0}, {50, 100, false}, {100, 0}}})}, "M0,0 Q50,100,100,0 Z"},
         {"a lone point on", {Simple({{{7, 8}}})}, "M7,8 Z"},
-        {"a lone point off", {Simple({{{7, 8, false}}})}, "M7,8 C7,8"},
         {"two contours, long deltas",
          {Simple({{{0, 0}, {2000, 0}, {2000, -1500}},
                   {{-300, 40}, {-1000, 1000, false}, {0, 2000, false}}})},
