@@ -145,6 +145,7 @@ TEST(PixelArithmeticTest, KnownValuesAndPremultipliedResults) {
         {"tint half", tintCoverage(128, 0xFF5D38C7), 0x802E1C63},
         {"tint full keeps the word", tintCoverage(255, 0x7F5D38C7), 0x7F5D38C7},
         {"tint none", tintCoverage(0, 0xFF5D38C7), 0},
+        {"tint 1", tintCoverage(1, 0xFFFFFFFF), 0x01010101},
         {"tint ignores colour alpha", tintCoverage(254, 0x10FFFFFF), 0xFEFEFEFE},
     };
     for (const auto& r : rows)

@@ -636,6 +636,9 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     std::filesystem::create_directories(root / "Fonts");
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
+    ASSERT_TRUE(WriteFile((root / "Fonts" / "Empty.ttf").string(), {}));
+    EXPECT_EQ(TrueTypeFont().Load((root / "Fonts" / "Empty.ttf").string()),
+              TrueTypeFont::kEmptyFile);
     test::SetEnvironment("SYSTEMROOT", root.string());
     EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
