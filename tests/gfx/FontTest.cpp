@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -76,8 +74,9 @@ const auto Composite = [](std::vector<Component> c, uint16_t a = 500) {
     return Glyph{{}, c, {}, a};
 };
 
-// A glyph record; bounds are not read and left 0. Simple glyphs have flags
-// with repeats and deltas of a byte (the sign in the flag), a word, or none.
+// A glyph record; bounds are not read and left 0. Simple glyphs have a flag
+// per point (repeats are the raw rows') and deltas of a byte (the sign in the flag), a word, or
+// none.
 Bytes GlyphRecord(const Glyph& g) {
     if (!g.raw.empty() || (g.contours.empty() && g.components.empty()))
         return g.raw;
@@ -119,13 +118,7 @@ Bytes GlyphRecord(const Glyph& g) {
             last = p;
         }
     }
-    for (size_t i = 0, run = 1; i < flags.size(); i += run, run = 1) {
-        while (i + run < flags.size() && flags[i + run] == flags[i] && run < 256)
-            ++run;
-        out.push_back(flags[i] | (run > 1 ? 0x08 : 0));
-        if (run > 1)
-            out.push_back(static_cast<uint8_t>(run - 1));
-    }
+    out.insert(out.end(), flags.begin(), flags.end());
     out.insert(out.end(), xs.begin(), xs.end());
     out.insert(out.end(), ys.begin(), ys.end());
     return out;
@@ -332,12 +325,6 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
          {0, 0.6f, 0x7000, 0, 100000, 0}},
         {"50 tables", tables(50), 0},
         {"51 tables", tables(51), kBad},
-        {"no cmap", omit("cmap"), kBad},
-        {"no glyf", omit("glyf"), kBad},
-        {"no head", omit("head"), kBad},
-        {"no hhea", omit("hhea"), kBad},
-        {"no hmtx", omit("hmtx"), kBad},
-        {"no loca", omit("loca"), kBad},
         {"no maxp, which is not read", omit("maxp"), 0},
         {"no units per em", [](FontBuilder& b) { b.unitsPerEm = 0; }, kBad},
         {"no long metrics", [](FontBuilder& b) { b.metricCount = 0; }, kBad},
@@ -368,7 +355,6 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
         r.change(b);
         TrueTypeFont font;
         EXPECT_EQ(font.LoadFromBytes(b.Build()), r.result);
-        EXPECT_EQ(font.IsLoaded(), r.result == 0);
         for (size_t i = 0; i < r.advances.size(); i += 2)
             EXPECT_FLOAT_EQ(font.Advance(uint32_t(r.advances[i])), r.advances[i + 1]) << i;
         for (size_t i = 0; i < r.unicode.size(); i += 2)
@@ -385,26 +371,12 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
         }
     }
     TrueTypeFont font;
+    for (const char* tag : {"cmap", "glyf", "head", "hhea", "hmtx", "loca"}) {
+        FontBuilder b = FontBuilder::Basic();
+        b.omit.insert(tag);
+        EXPECT_EQ(font.LoadFromBytes(b.Build()), kBad) << tag;
+    }
     EXPECT_EQ(font.LoadFromBytes({}), TrueTypeFont::kEmptyFile);
-    // A later table record replaces an earlier one.
-    FontBuilder twoHeads = FontBuilder::Basic(), other = FontBuilder::Basic();
-    other.unitsPerEm = 500;
-    twoHeads.extra = {{"head", other.Head()}};
-    ASSERT_EQ(font.LoadFromBytes(twoHeads.Build()), 0);
-    EXPECT_EQ(font.UnitsPerEm(), 500);
-
-    // From a file: the errors of opening and reading it.
-    const std::string dir = HARKBOX_BINARY_DIR "/test-output/TrueTypeFontTest";
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(WriteFile(dir + "/empty.ttf", {}) && WriteFile(dir + "/junk.ttf", Bytes(100, 65)) &&
-                WriteFile(dir + "/basic.ttf", FontBuilder::Basic().Build()));
-    EXPECT_EQ(font.Load(dir + "/missing.ttf"), ENOENT);
-    EXPECT_EQ(font.Load(dir + "/empty.ttf"), TrueTypeFont::kEmptyFile);
-    EXPECT_EQ(font.Load(dir + "/junk.ttf"), kBad);
-    EXPECT_NE(font.Load(dir), 0);  // a folder
-    EXPECT_FALSE(font.IsLoaded());
-    EXPECT_EQ(font.Load(dir + "/basic.ttf"), 0);
-    EXPECT_EQ(font.GlyphForByte('O'), 3u);
 }
 
 // Each row loads one glyph (the last unless given) into a path holding
@@ -442,7 +414,6 @@ TEST(TrueTypeGlyfTest, Outlines) {
          "M0,0 Q100,100,150,50 C200,0"},
         {"on, off, on", {Simple({{{0, 0}, {50, 100, false}, {100, 0}}})}, "M0,0 Q50,100,100,0 Z"},
         {"a lone point on", {Simple({{{7, 8}}})}, "M7,8 Z"},
-        {"a lone point off", {Simple({{{7, 8, false}}})}, "M7,8 C7,8"},
         {"two contours, long deltas",
          {Simple({{{0, 0}, {2000, 0}, {2000, -1500}},
                   {{-300, 40}, {-1000, 1000, false}, {0, 2000, false}}})},
@@ -467,10 +438,7 @@ TEST(TrueTypeGlyfTest, Outlines) {
         {"a composite's second part fails",
          {triangle, badHeader, Composite({{0, 2, 0, 0, {}}, {1, 2, 0, 0, {}}})}, nullptr},
         {"a composite of itself", {Composite({{0, 2, 0, 0, {}}})}, nullptr},
-        {"itself after a success",
-         {triangle, Composite({{0, 2, 0, 0, {}}, {1, 2, 0, 0, {}}})}, nullptr},
         {"past the last glyph", {box}, nullptr, 1},
-        {"far past it", {box}, nullptr, 0xFFFFFFFF},
     };
     // clang-format on
     for (const auto& r : rows) {
@@ -502,18 +470,16 @@ TEST(TrueTypeGlyfTest, Outlines) {
     FontBuilder b = FontBuilder::Basic();
     TrueTypeFont font;
     b.glyphs = {Simple({{{0, 0}, {1, 1}, {2, 0}}})};
-    for (uint16_t i = 1; i <= 12; ++i)
+    const uint16_t deepest = TrueTypeFont::kMaxCompositeDepth;
+    for (uint16_t i = 1; i <= deepest + 1; ++i)
         b.glyphs.push_back(Composite({{uint16_t(i - 1), 2, 1, 0, {}}}));
     ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
-    for (uint32_t g = 0; g <= 12; ++g) {
-        Path nested;
-        const bool deepEnough = g <= TrueTypeFont::kMaxCompositeDepth;
-        EXPECT_EQ(font.LoadOutline(g, nested, scale), deepEnough ? 0 : -1) << g;
-        std::ostringstream want;  // each level moves the triangle by 1
-        if (deepEnough)
-            want << "M" << g << ",0 L" << g + 1 << ",1 L" << g + 2 << ",0 Z";
-        EXPECT_EQ(Outline(nested), want.str()) << g;
-    }
+    EXPECT_EQ(font.LoadOutline(deepest + 1, path, scale), -1);
+    ASSERT_EQ(font.LoadOutline(deepest, path, scale), 0);
+    // Each level moves the triangle by 1.
+    const int d = deepest;
+    EXPECT_EQ(Outline(path), "M" + std::to_string(d) + ",0 L" + std::to_string(d + 1) + ",1 L" +
+                                 std::to_string(d + 2) + ",0 Z");
 
     // A glyph may have 1000 points, and one outline 10000 over all its
     // components (copies of a 1000-point glyph).
@@ -536,39 +502,6 @@ constexpr const char* kLiberationSans =
     "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 constexpr const char* kDejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-// Asks a font everything: all byte codes, a spread of code points, and the
-// advances and outlines of the first `glyphs` glyphs and of every one found.
-void QueryEverything(const TrueTypeFont& font, uint32_t glyphs) {
-    std::vector<uint32_t> asked = {0xFFFF, 0xFFFFFFFF, font.GlyphForUnicode(0xFFFF)};
-    for (uint32_t code = 0; code <= 0x10000; code += code < 257 ? 1 : 97)
-        asked.insert(asked.end(), {font.GlyphForByte(code), font.GlyphForUnicode(code)});
-    for (uint32_t g = 0; g < glyphs; ++g)
-        asked.push_back(g);
-    for (uint32_t g : asked) {
-        Path path;
-        float scale = 0;
-        font.Advance(g);
-        font.LoadOutline(g, path, scale);
-    }
-}
-
-// Changes 1 to 4 bytes or words, half of them within [hotStart, hotEnd).
-void Corrupt(Bytes& bytes, std::mt19937& random, size_t hotStart, size_t hotEnd) {
-    static const uint16_t kWords[] = {0x0000, 0xFFFF, 0x7FFF, 0x8000, 0x0001, 0xFFFE};
-    for (int e = 1 + int(random() % 4); e > 0; --e) {
-        size_t at = random() % 2 ? hotStart + random() % (hotEnd - hotStart) : random();
-        at = std::min(at % bytes.size(), bytes.size() - 2);
-        const uint32_t kind = random() % 4;
-        if (kind == 0) {
-            bytes[at] = static_cast<uint8_t>(random());
-        } else if (kind == 1) {
-            bytes[at] ^= static_cast<uint8_t>(1u << (random() % 8));
-        } else {
-            Put(bytes, at, random() % 3 ? kWords[random() % 6] : random(), 2);
-        }
-    }
-}
-
 // Offset and length of a table of a font, read apart from the font under test.
 std::pair<uint32_t, uint32_t> Table(const Bytes& font, const char* tag) {
     const ByteReader r(font.data(), font.size());
@@ -584,36 +517,10 @@ std::pair<uint32_t, uint32_t> Table(const Bytes& font, const char* tag) {
     return {offset, length};
 }
 
-// Whatever damaged bytes claim, loading and every lookup stay inside them
-// (checked under AddressSanitizer) and answer something.
-TEST(TrueTypeFontTest, TruncatedCorruptedAndInstalledFonts) {
-    FontBuilder small = FontBuilder::Basic();
-    small.glyphs.push_back(
-        Composite({{4, 3, 300, -40, {0x3000, 0x1000}}, {3, 2, 5, 5, {0x4000, 0, 0x0400, 0x4000}}}));
-    small.cmaps.push_back(Format6(0x40, {0, 1, 5, 4, 2}));
-    const Bytes whole = small.Build();
-    int loaded = 0;
-    for (size_t size = 0; size < whole.size(); ++size) {
-        TrueTypeFont font;
-        loaded += font.LoadFromBytes(Bytes(whole.begin(), whole.begin() + size)) == 0;
-        QueryEverything(font, 10);
-    }
-    EXPECT_GT(loaded, 0);  // tables read per lookup may be cut
-    std::mt19937 random(20240611);
-    loaded = 0;
-    for (int round = 0; round < 4000; ++round) {
-        Bytes bytes = whole;
-        Corrupt(bytes, random, 0, whole.size());
-        TrueTypeFont font;
-        loaded += font.LoadFromBytes(std::move(bytes)) == 0;
-        QueryEverything(font, 10);
-    }
-    EXPECT_GT(loaded, 100);
-
-    // The fonts the program meets on Linux, Liberation Sans (Arial's metric
-    // twin) and DejaVu Sans, load every glyph; their byte maps are format 6,
-    // Macintosh Roman. Then the first, damaged in its directory or the start
-    // of cmap, head, hhea or loca.
+// The fonts the program meets on Linux, Liberation Sans (Arial's metric
+// twin) and DejaVu Sans, load every glyph; their byte maps are format 6,
+// Macintosh Roman. Damaged fonts are the font fuzzer's.
+TEST(TrueTypeFontTest, InstalledFonts) {
     for (const auto& [file, advanceOfA] :
          {std::pair{kDejaVuSans, 0.684f}, {kLiberationSans, 0.667f}}) {
         const Bytes real = ReadFile(file);
@@ -649,19 +556,6 @@ TEST(TrueTypeFontTest, TruncatedCorruptedAndInstalledFonts) {
         EXPECT_TRUE(bounds.left >= -10 && bounds.right <= 1400) << bounds.left;
         EXPECT_NEAR(bounds.top, 0, 1);
         EXPECT_NEAR(bounds.bottom, 1409 + 1, 5);  // cap height
-        std::vector<std::pair<size_t, size_t>> zones = {{0, 12 + 16 * 19}};
-        for (const char* tag : {"cmap", "head", "hhea", "loca"}) {
-            const auto [offset, length] = Table(real, tag);
-            zones.emplace_back(offset, offset + std::min<uint32_t>(length, 2048));
-        }
-        for (int round = 0; round < 300; ++round) {
-            Bytes bytes = real;
-            const auto& zone = zones[random() % zones.size()];
-            Corrupt(bytes, random, zone.first, zone.second);
-            TrueTypeFont damaged;
-            damaged.LoadFromBytes(std::move(bytes));
-            QueryEverything(damaged, 2700);
-        }
     }
 }
 
@@ -673,13 +567,9 @@ std::unique_ptr<Font> Built(const FontBuilder& b) {
 
 TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     FontChain chain;
-    chain.Add(nullptr);
-    EXPECT_TRUE(chain.empty());
+    chain.Add(nullptr);  // passed over
     Path path;
     float scale = 0;
-    EXPECT_EQ(chain.Descent() + chain.Ascent() + chain.Advance(1), 0);
-    EXPECT_EQ(chain.GlyphForByte('A') + chain.GlyphForUnicode('A'), 0u);
-    EXPECT_EQ(chain.LoadOutline(1, path, scale), -1);
 
     FontBuilder first = FontBuilder::Basic(), second = FontBuilder::Basic();
     first.cmaps = {Format0({}), Format4({{'A', 'A', 0, {1}}})};  // no "O"
@@ -687,7 +577,6 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     second.glyphs[3].advance = 333;
     chain.Add(Built(first));
     chain.Add(Built(second));
-    EXPECT_EQ(chain.size(), 2u);
     EXPECT_FLOAT_EQ(chain.Descent(), -0.3f);
     EXPECT_FLOAT_EQ(chain.Ascent(), 0.9f);
     // Pairs of code point and glyph: the font's place in the high byte.
@@ -700,11 +589,8 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     EXPECT_FLOAT_EQ(scale, 0.001f);
     EXPECT_EQ(Outline(path).substr(0, 9), "M150,150 ");
     // A position beyond the chain has no glyph.
-    path.Clear();
     EXPECT_EQ(chain.Advance(0x02000003), 0);
     EXPECT_EQ(chain.LoadOutline(0x02000003, path, scale), -1);
-    EXPECT_EQ(chain.LoadOutline(0xFF000000, path, scale), -1);
-    EXPECT_TRUE(path.IsEmpty());
 
     // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
     FontChain outer;
@@ -750,15 +636,15 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     std::filesystem::create_directories(root / "Fonts");
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
+    ASSERT_TRUE(WriteFile((root / "Fonts" / "Empty.ttf").string(), {}));
+    EXPECT_EQ(TrueTypeFont().Load((root / "Fonts" / "Empty.ttf").string()),
+              TrueTypeFont::kEmptyFile);
     test::SetEnvironment("SYSTEMROOT", root.string());
     EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
-    EXPECT_EQ(OpenSystemFont("Missing"), nullptr);
-    EXPECT_EQ(OpenSystemFont("Junk"), nullptr);
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GlyphForByte('O'), 3u);
     EXPECT_EQ(OpenFirstFont({"Missing", nullptr, "Test"}), nullptr);
-    EXPECT_EQ(OpenFirstFont({}), nullptr);
     std::filesystem::remove_all(root);
     // Paths are cut at 511 characters.
     const std::string longRoot(600, 'r');
