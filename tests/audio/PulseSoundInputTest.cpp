@@ -123,13 +123,8 @@ TEST(PulseSoundInputTest, CapturesListsAndFollowsTheServer) {
         EXPECT_TRUE(devices.empty());
         EXPECT_NE(lost->DefaultDeviceIdentifier(name), 0);
         EXPECT_NE(lost->StartCapture("", nullptr, nullptr), 0);
-        CaptureDevices::NameList names;
-        EXPECT_EQ(CaptureDevices(*lost).ChooseInputDevice("Anything", names), "");
-        EXPECT_EQ(CaptureStream(*lost).Open(""), CaptureStream::kNoDevice);
     }
     EXPECT_EQ(stream.Open(monitor), CaptureStream::kNoDevice);
-    float out[8];
-    EXPECT_EQ(stream.Read(8, out), CaptureStream::kClosed);
 
     // The server back: it is taken up again.
     const int beforeReturn = changes;
