@@ -51,8 +51,7 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
         {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, loud, 1, loud},
         {"three.wav", kWav16, three, 3, average},
         {"mono.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, a, 1, a},
-        {"whole-blocks.wav", kWav16, whole, 1, whole},
-        {"paced.wav", kWav16, whole, 1, whole},  // at the pace of real time
+        {"paced.wav", kWav16, whole, 1, whole},  // whole blocks, at the pace of real time
         {"empty.wav", kWav16, {}, 1, {}},
     };
     FileSampleSource source;  // each Open closes the file before
