@@ -50,7 +50,7 @@ TEST(RecursiveLockTest, OtherThreadWaitsUntilTheLastUnlockAndCannotUnlock) {
 
 TEST(RecursiveLockTest, DepthFollowsLevelsWithinItsRange) {
     RecursiveLock lock;
-    lock.Lock(0);  // zero levels take nothing
+    EXPECT_TRUE(lock.Lock(0));  // zero levels take nothing
     EXPECT_FALSE(lock.IsHeldByCurrentThread());
     lock.Lock(3);
     EXPECT_EQ(lock.Unlock(2), 1);
