@@ -8,6 +8,7 @@
 #include <cmath>
 #include <future>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,11 +41,8 @@ bool Lists(SoundInput& input, const std::string& name, bool isMonitor) {
     });
 }
 
-double Rms(const std::vector<float>& samples) {
-    double sum = 0;
-    for (float sample : samples)
-        sum += double(sample) * sample;
-    return std::sqrt(sum / double(samples.size()));
+double Rms(const std::vector<float>& s) {
+    return std::sqrt(std::inner_product(s.begin(), s.end(), s.begin(), 0.0) / double(s.size()));
 }
 
 // Reads one hop on another thread, at most 10 s: a stalled read is ended by
@@ -82,18 +80,9 @@ TEST(PulseSoundInputTest, CapturesListsAndFollowsTheServer) {
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<int16_t>(0.5 * 32767 * std::sin(2 * M_PI * 1000 * double(i) / 44100));
     ASSERT_TRUE(daemon.Play(tone));
-    double loudest = 0;
     std::vector<float> hop;
-    const auto deadline = std::chrono::steady_clock::now() + seconds(10);
-    while (loudest < 0.25 && std::chrono::steady_clock::now() < deadline) {
-        ASSERT_EQ(ReadHop(stream, hop), 0);
-        loudest = std::max(loudest, Rms(hop));
-    }
-    EXPECT_GT(loudest, 0.25);
-    EXPECT_LT(loudest, 0.45);
-    std::vector<float> newest(1000);
-    ASSERT_EQ(stream.Peek(1000, newest.data(), 1), 0);
-    EXPECT_GT(Rms(newest), 0.25);
+    EXPECT_TRUE(Eventually([&] { return ReadHop(stream, hop) == 0 && Rms(hop) > 0.25; }));
+    EXPECT_LT(Rms(hop), 0.45);
     // The device started recording and playing: its state changed, the list did not.
     EXPECT_EQ(changes, 0);
 
@@ -123,13 +112,8 @@ TEST(PulseSoundInputTest, CapturesListsAndFollowsTheServer) {
         EXPECT_TRUE(devices.empty());
         EXPECT_NE(lost->DefaultDeviceIdentifier(name), 0);
         EXPECT_NE(lost->StartCapture("", nullptr, nullptr), 0);
-        CaptureDevices::NameList names;
-        EXPECT_EQ(CaptureDevices(*lost).ChooseInputDevice("Anything", names), "");
-        EXPECT_EQ(CaptureStream(*lost).Open(""), CaptureStream::kNoDevice);
     }
     EXPECT_EQ(stream.Open(monitor), CaptureStream::kNoDevice);
-    float out[8];
-    EXPECT_EQ(stream.Read(8, out), CaptureStream::kClosed);
 
     // The server back: it is taken up again.
     const int beforeReturn = changes;

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,7 @@ using test::WriteSound;
 
 constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
-// FLAC, Ogg Vorbis and MP3 come from libsndfile's external codecs, which the
+// Ogg Vorbis and MP3 come from libsndfile's external codecs, which the
 // Windows build's libsndfile goes without.
 #ifdef _WIN32
 constexpr bool kExternalCodecs = false;
@@ -30,25 +29,14 @@ constexpr bool kExternalCodecs = false;
 constexpr bool kExternalCodecs = true;
 #endif
 
-// Interleaves `channels` (each of the same length).
-std::vector<float> Interleaved(const std::vector<std::vector<float>>& channels) {
-    std::vector<float> frames;
-    for (size_t i = 0; i < channels[0].size(); ++i) {
-        for (const std::vector<float>& channel : channels)
-            frames.push_back(channel[i]);
-    }
-    return frames;
-}
-
 TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
     const std::vector<float> a = Pcm16Ramp(10007, 331, 12345);
     const std::vector<float> b = Pcm16Ramp(10007, 1003, 40000);
-    const std::vector<float> third = Pcm16Ramp(10007, 7, 3);
-    std::vector<float> average(10007);
-    std::vector<float> average3(10007);
+    const std::vector<float> c = Pcm16Ramp(10007, 7, 3);
+    std::vector<float> three, average;  // three channels, and what they make in mono
     for (size_t i = 0; i < a.size(); ++i) {
-        average[i] = (a[i] + b[i]) / 2;
-        average3[i] = static_cast<float>((static_cast<double>(a[i]) + b[i] + third[i]) / 3);
+        three.insert(three.end(), {a[i], b[i], c[i]});
+        average.push_back(static_cast<float>((static_cast<double>(a[i]) + b[i] + c[i]) / 3));
     }
     const std::vector<float> whole(a.begin(), a.begin() + 2000);
     const std::vector<float> loud{0.25f, -1.5f, 2.0f, 1e-7f};  // a float file, unclipped
@@ -61,30 +49,22 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
     } cases[] = {
         {"mono.wav", kWav16, a, 1, a},
         {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, loud, 1, loud},
-        {"stereo.wav", kWav16, Interleaved({a, b}), 2, average},
-        {"three.wav", kWav16, Interleaved({a, b, third}), 3, average3},
-        {"mono.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, a, 1, a},
-        {"whole-blocks.wav", kWav16, whole, 1, whole},
-        {"paced.wav", kWav16, whole, 1, whole},  // at the pace of real time
+        {"three.wav", kWav16, three, 3, average},
+        {"paced.wav", kWav16, whole, 1, whole},  // whole blocks, at the pace of real time
         {"empty.wav", kWav16, {}, 1, {}},
     };
     FileSampleSource source;  // each Open closes the file before
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if ((c.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV && !kExternalCodecs)
-            continue;
-        const std::string path = ScratchPath(c.name);
-        ASSERT_TRUE(WriteSound(path, c.format, 44100, c.channels, c.frames));
-        source.SetRealTime(std::string(c.name) == "paced.wav");
+    for (const auto& f : cases) {
+        SCOPED_TRACE(f.name);
+        const std::string path = ScratchPath(f.name);
+        ASSERT_TRUE(WriteSound(path, f.format, 44100, f.channels, f.frames));
+        source.SetRealTime(std::string(f.name) == "paced.wav");
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
-        EXPECT_EQ(source.sampleRate, 44100.0);
-        EXPECT_TRUE(source.open);
-        EXPECT_EQ(source.FileRate(), 44100);
-        EXPECT_EQ(source.FileChannels(), c.channels);
-        EXPECT_EQ(source.TotalLength(), static_cast<int64_t>(c.mono.size()));
+        EXPECT_EQ(source.FileChannels(), f.channels);
+        EXPECT_EQ(source.TotalLength(), static_cast<int64_t>(f.mono.size()));
         // Blocks that straddle the decoder's own; the last one padded with
         // zeros, and the read after it finds the end (and gives zeros).
-        std::vector<float> want = c.mono;
+        std::vector<float> want = f.mono;
         want.resize((want.size() + 999) / 1000 * 1000, 0.0f);
         EXPECT_EQ(ReadAll(source, 1000), want);
         float after[2] = {9, 9};
@@ -92,8 +72,6 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
         EXPECT_EQ(after[1], 0.0f);
     }
     source.Close();
-    EXPECT_FALSE(source.open);
-    EXPECT_EQ(source.sampleRate, 0.0);
     float none[2];
     EXPECT_EQ(source.Read(2, none), FileSampleSource::kNotOpen);
 }
@@ -101,25 +79,26 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
 TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
     const struct {
         const char* name;
-        int format, rate, channels;
+        int format, rate;
         int64_t lengthSlack;  // how far the decoder's length may be an estimate
     } cases[] = {
-        {"48000.wav", kWav16, 48000, 1, 0},
-        {"22050.wav", kWav16, 22050, 1, 0},
-        {"8000.wav", kWav16, 8000, 1, 0},
-        {"96000.wav", kWav16, 96000, 1, 0},
-        {"48000.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 2, 1024},
-        {"32000.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 1, 4096},
+        {"48000.wav", kWav16, 48000, 0},
+        {"8000.wav", kWav16, 8000, 0},
+        {"96000.wav", kWav16, 96000, 0},
+        {"48000.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 1024},
+        {"32000.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 4096},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if ((c.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV && !kExternalCodecs)
             continue;
         const size_t frames = static_cast<size_t>(c.rate) * 3 + 17;
-        const std::vector<float> tone = test::Tone(440, c.rate, frames, 0.5);
+        std::vector<float> tone(frames);
+        for (size_t i = 0; i < frames; ++i)
+            tone[i] =
+                static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * double(i) / c.rate));
         const std::string path = ScratchPath(c.name);
-        ASSERT_TRUE(WriteSound(path, c.format, c.rate, c.channels,
-                               c.channels == 1 ? tone : Interleaved({tone, tone})));
+        ASSERT_TRUE(WriteSound(path, c.format, c.rate, 1, tone));
         FileSampleSource source;
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
         EXPECT_EQ(source.sampleRate, 44100.0);
@@ -144,9 +123,7 @@ TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
 }
 
 TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
-    std::ofstream(ScratchPath("garbage.wav")) << std::string(5000, '\x9c') << "noise";
     std::ofstream(ScratchPath("truncated.wav")) << "RIFF\x24" << std::string(3, '\0') << "WAVEfmt ";
-    std::ofstream(ScratchPath("zero-bytes.wav")).close();
     for (int rate : {999, 1000, 768000, 768001})
         ASSERT_TRUE(WriteSound(ScratchPath(std::to_string(rate) + ".wav"), kWav16, rate, 1,
                                Pcm16Ramp(100, 1)));
@@ -158,25 +135,18 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
         const char* inError;
     } cases[] = {
         {folder + "missing.wav", FileSampleSource::kUnreadable, "missing.wav"},
-        {folder + "garbage.wav", FileSampleSource::kUnreadable, "garbage.wav"},
         {folder + "truncated.wav", FileSampleSource::kUnreadable, "truncated.wav"},
-        {folder + "zero-bytes.wav", FileSampleSource::kUnreadable, "zero-bytes.wav"},
-        {HARKBOX_SOURCE_DIR "/CMakeLists.txt", FileSampleSource::kUnreadable, "CMakeLists.txt"},
-        {HARKBOX_SOURCE_DIR, FileSampleSource::kUnreadable, HARKBOX_SOURCE_DIR},
         {folder + "999.wav", FileSampleSource::kBadFormat, "999 Hz"},
         {folder + "768001.wav", FileSampleSource::kBadFormat, "768001 Hz"},
         {folder + "1000.wav", 0, nullptr},
         {folder + "768000.wav", 0, nullptr},
     };
     // No file stays open behind a refusal (counted where the system lists a
-    // process's open files).
-#ifdef _WIN32
-    const auto openFiles = [] { return std::ptrdiff_t{0}; };
-#else
+    // process's open files; elsewhere the count is 0).
     const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+        std::error_code none;
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd", none), {});
     };
-#endif
     const auto before = openFiles();
     const std::ptrdiff_t perOpenFile = before > 0;
     for (const auto& c : cases) {
@@ -187,17 +157,10 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
                   c.inError != nullptr)
             << source.ErrorText();
         EXPECT_EQ(source.open, c.result == 0);
-        EXPECT_EQ(source.sampleRate, c.result == 0 ? 44100.0 : 0.0);
         float out[8];
         EXPECT_EQ(source.Read(8, out), c.result == 0 ? 0 : FileSampleSource::kNotOpen);
         EXPECT_EQ(openFiles(), before + (c.result == 0 ? perOpenFile : 0));
     }
-    // Every failure has a code of its own.
-    using F = FileSampleSource;
-    EXPECT_EQ((std::set<int>{0, F::kEndOfFile, F::kNotOpen, F::kUnreadable, F::kBadFormat,
-                             F::kResamplerError, F::kDecodeError}
-                   .size()),
-              7u);
 }
 
 }  // namespace

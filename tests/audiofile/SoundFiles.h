@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -64,14 +63,6 @@ inline std::vector<float> Pcm16Ramp(size_t count, int step, int offset = 0) {
             static_cast<int>((static_cast<int64_t>(i) * step + offset) % 65536) - 32768;
         v[i] = static_cast<float>(value) / 32768.0f;
     }
-    return v;
-}
-
-inline std::vector<float> Tone(double frequency, double rate, size_t count, double amplitude) {
-    std::vector<float> v(count);
-    for (size_t i = 0; i < count; ++i)
-        v[i] = static_cast<float>(
-            amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
     return v;
 }
 

@@ -68,15 +68,6 @@ TEST(DirectSoundCaptureTest, ListsTheToneDeviceAndCapturesTheTone) {
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_TRUE(heard) << samples << " samples, loudest " << loudest << ", ended " << ended;
     EXPECT_EQ(ended, 0);
-
-    // And the default device is one of the listed ones.
-    std::string defaultIdentifier;
-    if (input->DefaultDeviceIdentifier(defaultIdentifier) == 0) {
-        bool listed = false;
-        for (const SoundDevice& device : devices)
-            listed = listed || device.identifier == defaultIdentifier;
-        EXPECT_TRUE(listed) << defaultIdentifier;
-    }
 }
 
 }  // namespace
