@@ -31,13 +31,11 @@ TEST(RunOutcomeTest, OneTableFromResultToLines) {
         {Stage::kHostLookup, -1, "Server not found|Click to try again"},
         {Stage::kHandshake, -7, "Program too old|Download new version"},
         {Stage::kHandshake, -5, "Server unreachable|Click to try again"},
-        {Stage::kHandshake, -6, "Server unreachable|Click to try again"},
         {Stage::kQuery, -10, "found"},
         {Stage::kQuery, -9, "Signal too weak|Check your microphone"},
         {Stage::kQuery, -6, "Server unreachable|Click to try again"},
         {Stage::kQuery, -4, "Server unreachable|Click to try again"},
         {Stage::kQuery, 0, "Song not found|Click to try again"},
-        {Stage::kQuery, -8, "Song not found|Click to try again"},
         {Stage::kStart, -1, "Song not found|Click to try again"},
     };
     for (const auto& [stage, code, lines] : cases) {
