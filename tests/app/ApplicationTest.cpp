@@ -124,15 +124,6 @@ TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
         EXPECT_EQ(window().GetWindowRect(), expected);
         app_.reset();
     }
-    // Shutdown stores the place the window was moved to.
-    fresh();
-    ASSERT_EQ(StartApp(variant), 0);
-    window().SetWindowRect(Rect{410, 220, 410 + 280, 220 + 66});
-    app_.reset();
-    ASSERT_EQ(StartApp(variant), 0);
-    EXPECT_EQ(window().GetWindowRect(), (Rect{410, 220, 690, 286}));
-    EXPECT_EQ(Frames(app()), Layout(80));
-    EXPECT_EQ(app().waveformMask().bounds(), (Rect{0, 0, 207, 40}));
 }
 
 TEST_F(AppTest, WidthChangesMoveAndStretchAndReverseExactly) {
