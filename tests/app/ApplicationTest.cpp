@@ -109,7 +109,6 @@ TEST_F(AppTest, StoredOriginAndWidthAreUsedOrFallBack) {
         {nullptr, 199, 0, home},
         {nullptr, 401, 0, home},
         {"(2147483600, 40)", kNone, 0, {1720, 40, 1920, 106}},
-        {"(-2147483648, 2147483647)", kNone, 0, {0, 1014, 200, 1080}},
         {"(300, 120)", 333, 22, home},
     };
     for (const auto& [origin, width, failCreate, expected] : cases) {
