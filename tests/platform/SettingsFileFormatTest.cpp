@@ -79,13 +79,16 @@ TEST(SettingsFileFormatTest, AcceptsCrLfBlankLinesUpperCaseHexAndLastDuplicateWi
 
 TEST(SettingsFileFormatTest, DamagedFilesReadAsNothing) {
     // One line of each way to refuse, after a good line (random damage is
-    // the fuzz test's).
+    // the fuzz test's): too few or too many digits, a wrong type, a text
+    // without its end, an unknown or short escape, raw controls, an empty or
+    // unquoted name, spaces, and line ends without a line feed.
     const char* damaged[] = {
-        "\"A\"=dword:0000001\n",    // seven digits
-        "\"A\"=dword:000000001\n",  // nine digits
-        "\"A\"=DWORD:00000001\n",     "\"A\"=\"truncated",     "\"A\"=\"bad escape \\q\"\n",
-        "\"A\"=\"short hex \\x4\"\n", "\"A\"=\"raw\ttab\"\n",  "\"\"=\"empty name\"\n",
-        "\"A\" = \"spaces\"\n",       "A=\"unquoted name\"\n", "\"A\"=\"x\"\r",
+        "\"A\"=dword:0000001\n",  "\"A\"=dword:000000001\n",
+        "\"A\"=DWORD:00000001\n", "\"A\"=\"x",
+        "\"A\"=\"\\q\"\n",        "\"A\"=\"\\x4\"\n",
+        "\"A\"=\"\t\"\n",         "\"A\"=\"\x7f\"\n",
+        "\"\"=\"x\"\n",           "A=\"x\"\n",
+        "\"A\" = \"x\"\n",        "\"A\"=\"x\"\r",
         "\"A\"=\"x\"\r\r\n",
     };
     for (const char* body : damaged) {
@@ -167,7 +170,7 @@ TEST(SettingsFilesTest, AFailedWriteLeavesTheOldFileAndAWriteKeepsAnotherWriters
     // look alike stay.
     for (const char* name :
          {"Settings.reg.new-Ab12Cd", "Settings.reg.new-zzzzzz", "Settings.reg.new-Ab12C",
-          "Settings.reg.backup", "Other.reg.new-Ab12Cd"})
+          "Settings.reg.new-Ab12C!", "Settings.reg.backup", "Other.reg.new-Ab12Cd"})
         std::ofstream(folder / name) << "x";
     // Another writer comes while this write waits for its rename; both lines
     // must end in the file.
@@ -181,9 +184,9 @@ TEST(SettingsFilesTest, AFailedWriteLeavesTheOldFileAndAWriteKeepsAnotherWriters
     EXPECT_EQ(SettingsFiles::UpdateFile(file, 1000, add("mine\n"), beforeRename), 0);
     other.join();
     EXPECT_EQ(test::ReadFile(file), "old\nmine\ntheirs\n");
-    EXPECT_EQ(entries(),
-              (std::set<std::string>{"Settings.reg", "Settings.reg.lock", "Settings.reg.new-Ab12C",
-                                     "Settings.reg.backup", "Other.reg.new-Ab12Cd"}));
+    EXPECT_EQ(entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock",
+                                                "Settings.reg.new-Ab12C", "Settings.reg.new-Ab12C!",
+                                                "Settings.reg.backup", "Other.reg.new-Ab12Cd"}));
     fs::remove_all(folder);
 }
 #endif
