@@ -213,18 +213,6 @@ TEST_F(AppTest, CommandsDoWhatTheyNameAndUnknownOnesChangeNothing) {
         EXPECT_EQ(take(), before) << code;
     }
     EXPECT_EQ(system_.openedUrls(), std::vector<std::string>{"http://127.0.0.1:8080/harkbox/"});
-    // "STOP" returns to the idle state from anything the lines show.
-    {
-        Window::LockGuard hold(app());
-        app().statusLine(0)->setText("Identifying song");
-        app().statusLine(2)->setText("x");
-        app().linkButton()->setVisible(true);
-    }
-    EXPECT_TRUE(app().command(CommandCode("STOP"), 0));
-    EXPECT_EQ(take(), before);
-    EXPECT_TRUE(app().command(CommandCode("mini"), 0));
-    EXPECT_EQ(window().minimizeCount(), 1);
-
     // The close command, the system's close request (the code the backends
     // send) and an end request (a SIGTERM) end the loop with 0.
     for (uint32_t code : {CommandCode("quit"), 0x636C6F73u /* 'clos' */, 0u}) {
