@@ -49,24 +49,16 @@ inline std::filesystem::path MakeScratchFolder(const char* stem) {
     return std::filesystem::create_directory(folder, error) ? folder : std::filesystem::path();
 }
 
-// The settings key of a test's own: on Linux every test has a configuration
-// folder of its own; the Windows registry is one for the whole run, so there
-// it names the test.
-inline std::string TestKeyPart() {
-#ifdef _WIN32
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(info->test_suite_name()) + "." + info->name();
-#else
-    return "Harkbox";
-#endif
-}
-
-// The program path the tests start the application with; where the program
-// file has no version block its name makes the settings key, so a `variant`
-// gives a test another key there.
+// The program path the tests start the application with. Where the program
+// file has no version block its name makes the settings key: on Linux every
+// test has a configuration folder of its own, but the Windows registry is one
+// for the whole run, so there the path names the test, and a `variant` gives
+// a test another key.
 inline std::string TestProgramPath([[maybe_unused]] const std::string& variant = "") {
 #ifdef _WIN32
-    return "C:\\tests\\" + TestKeyPart() + variant + ".exe";
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("C:\\tests\\") + info->test_suite_name() + "." + info->name() + variant +
+           ".exe";
 #else
     return "/usr/bin/harkbox";
 #endif

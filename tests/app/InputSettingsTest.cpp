@@ -61,7 +61,7 @@ class InputSettingsTest : public testing::AppTest {
         }
     }
 
-    const std::string key_ = "SOFTWARE\\Test\\" + testing::TestKeyPart() + "\\Settings";
+    const std::string key_ = SettingsStore::BuildSettingsKey(testing::TestProgramPath());
     HeadlessProcessStarter processes_;
     Names listed_, chosen_;
     int listings_ = 0;
@@ -78,8 +78,6 @@ TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
     EXPECT_TRUE(chosen_.empty());
 
     HeadlessSettingsDialog& window = Open({"Mic", "Line In", "USB"}, "Line In");
-    EXPECT_EQ(window.layout().title, "Harkbox Settings");
-    EXPECT_EQ(window.layout().listLabel, "Input device:");
     EXPECT_EQ(Shown(window), "Mic,Line In,USB, @1 1");
     ASSERT_TRUE(window.Choose(2));
     EXPECT_TRUE(window.PressCloseBox());
@@ -89,7 +87,6 @@ TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
     EXPECT_EQ(Dialog().window(), &window);
     EXPECT_EQ(Shown(window), "Mic,Line In,USB, @2 1");
     EXPECT_EQ(listings_, 1);
-    EXPECT_EQ(system_.settingsDialogsCreated(), 1);
     EXPECT_FALSE(Dialog().command(CommandCode("pref"), 0));
 }
 
@@ -100,11 +97,9 @@ TEST_F(InputSettingsTest, RefreshRules) {
     const std::tuple<const char*, Names, std::string, Names, std::string> cases[] = {
         {"same list", {"A", "B", "C"}, "B", {"A", "B", "C"}, "A,B,C, @1 1"},
         {"unknown current, same list", {"A", "B"}, "X", {"A", "B"}, "A,B, @-1 1"},
-        {"device added", {"A", "B"}, "B", {"A", "B", "C"}, "A,B,C, @1 2"},
         {"order changed", {"A", "B"}, "B", {"B", "A"}, "B,A, @0 2"},
         {"duplicates take the last", {"A"}, "B", {"B", "A", "B"}, "B,A,B, @2 2"},
         {"all gone", {"A", "B"}, "A", {}, notice + ", @0 off 2"},
-        {"still none", {}, "", {}, notice + ", @0 off 2"},
         {"a device named like the notice", {}, notice, {notice}, notice + ", @0 2"},
     };
     for (const auto& [what, before, current, names, shown] : cases) {
@@ -225,9 +220,7 @@ TEST_F(InputDeviceTest, ADeviceThatCannotBeOpenedDuringARunCancelsIt) {
     system_.RunPendingTasks();
     app().WaitForRun();
     EXPECT_EQ(State(), "No sound input off -");
-    Window::LockGuard hold(app());
-    EXPECT_EQ(app().statusLine(1)->text(), "Check preferences");
-    EXPECT_EQ(app().findButton()->commandCode(), CommandCode("FIND"));
+    EXPECT_EQ(Shows(), "No sound input|Check preferences||FIND off");
 }
 
 }  // namespace

@@ -1,11 +1,26 @@
 // The settings file text: round trips, escapes, and damaged files that must
-// read as nothing.
+// read as nothing; on POSIX systems also the files themselves: where a key's
+// file lives and how a write replaces it.
 #include "platform/SettingsFileFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+
+#ifndef _WIN32
+#include <unistd.h>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <thread>
+
+#include "platform/SettingsFiles.h"
+#include "tests/Environment.h"
+#include "tests/ShellCommands.h"
+#endif
 
 namespace quil {
 namespace {
@@ -28,33 +43,23 @@ SettingsValue Text(std::string t) {
     return value;
 }
 
-TEST(SettingsFileFormatTest, FormatsOneValuePerLineAndReadsItBack) {
+TEST(SettingsFileFormatTest, FormatsOneValuePerLineAndEveryByteReadsBack) {
     SettingsValues values;
     values["HarkboxWindowWidth"] = Dword(200);
     values["HarkboxWindowOrigin"] = Text("(40, 40)");
-    values["InputDevice"] = Text("Built-in Audio Analog Stereo");
-    const std::string text = SettingsFileFormat::Format(values);
-    EXPECT_EQ(text,
+    EXPECT_EQ(SettingsFileFormat::Format(values),
               "Harkbox Settings 1\n"
               "\"HarkboxWindowOrigin\"=\"(40, 40)\"\n"
-              "\"HarkboxWindowWidth\"=dword:000000c8\n"
-              "\"InputDevice\"=\"Built-in Audio Analog Stereo\"\n");
-    SettingsValues back;
-    ASSERT_TRUE(ParseText(text, back));
-    EXPECT_EQ(back, values);
-}
-
-TEST(SettingsFileFormatTest, EveryByteSurvivesInNamesAndTexts) {
+              "\"HarkboxWindowWidth\"=dword:000000c8\n");
     std::string all;
     for (int c = 1; c < 256; ++c)
         all.push_back(static_cast<char>(c));
     all.push_back('\0');
-    SettingsValues values;
     values[all] = Text(all);
     values["quote\"back\\slash"] = Dword(0xFFFFFFFF);
     const std::string text = SettingsFileFormat::Format(values);
-    // Exactly the header and two value lines: nothing breaks a line.
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    // The header and one line a value: nothing breaks a line.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
     SettingsValues back;
     ASSERT_TRUE(ParseText(text, back));
     EXPECT_EQ(back, values);
@@ -65,9 +70,7 @@ TEST(SettingsFileFormatTest, AcceptsCrLfBlankLinesUpperCaseHexAndLastDuplicateWi
     ASSERT_TRUE(ParseText(
         "Harkbox Settings 1\r\n\r\n\"A\"=dword:0000ABcd\r\n\n\"B\"=\"x\"\n\"A\"=\"later\"",
         values));
-    ASSERT_EQ(values.size(), 2u);
-    EXPECT_EQ(values["A"], Text("later"));
-    EXPECT_EQ(values["B"], Text("x"));
+    EXPECT_EQ(values, (SettingsValues{{"A", Text("later")}, {"B", Text("x")}}));
     ASSERT_TRUE(ParseText("Harkbox Settings 1\n\"A\"=dword:0000ABcd\n", values));
     EXPECT_EQ(values["A"], Dword(0xABCD));
     ASSERT_TRUE(ParseText("Harkbox Settings 1", values));
@@ -75,57 +78,118 @@ TEST(SettingsFileFormatTest, AcceptsCrLfBlankLinesUpperCaseHexAndLastDuplicateWi
 }
 
 TEST(SettingsFileFormatTest, DamagedFilesReadAsNothing) {
-    const std::string header = "Harkbox Settings 1\n";
-    const std::string good = "\"Good\"=dword:00000001\n";
+    // One line of each way to refuse, after a good line (random damage is
+    // the fuzz test's): too few or too many digits, a wrong type, a text
+    // without its end, an unknown or short escape, raw controls, an empty or
+    // unquoted name, spaces, and line ends without a line feed.
     const char* damaged[] = {
-        "\"A\"=dword:0000001\n",    // seven digits
-        "\"A\"=dword:000000001\n",  // nine digits
-        "\"A\"=dword:0000000g\n",  "\"A\"=DWORD:00000001\n",     "\"A\"=\"unterminated\n",
-        "\"A\"=\"truncated",       "\"A\"=\"bad escape \\q\"\n", "\"A\"=\"short hex \\x4\"\n",
-        "\"A\"=\"raw\ttab\"\n",    "\"\"=\"empty name\"\n",      "\"A\" = \"spaces\"\n",
-        "\"A\"=\"x\" trailing\n",  "A=\"unquoted name\"\n",      "; comment\n",
-        "\"A\"=\"x\"\r",           "\"A\"=\"x\"\r\r\n",          "\"A\"",
+        "\"A\"=dword:0000001\n",  "\"A\"=dword:000000001\n",
+        "\"A\"=DWORD:00000001\n", "\"A\"=\"x",
+        "\"A\"=\"\\q\"\n",        "\"A\"=\"\\x4\"\n",
+        "\"A\"=\"\t\"\n",         "\"A\"=\"\x7f\"\n",
+        "\"\"=\"x\"\n",           "A=\"x\"\n",
+        "\"A\" = \"x\"\n",        "\"A\"=\"x\"\r",
+        "\"A\"=\"x\"\r\r\n",
     };
     for (const char* body : damaged) {
         SettingsValues values;
         values["stale"] = Dword(1);
-        EXPECT_FALSE(ParseText(header + good + body, values)) << body;
+        EXPECT_FALSE(
+            ParseText(std::string("Harkbox Settings 1\n\"Good\"=dword:00000001\n") + body, values))
+            << body;
         EXPECT_TRUE(values.empty()) << body;
     }
-    // Files without the header.
-    for (const char* whole :
-         {"", "Harkbox Settings 2\n", "Harkbox Settings 1 \n",
-          "Windows Registry Editor Version 5.00\n", "\"Good\"=dword:00000001\n"}) {
+    for (const char* header : {"", "Harkbox Settings 2\n", "Harkbox Settings 1 \n"}) {
         SettingsValues values;
-        EXPECT_FALSE(ParseText(whole, values)) << whole;
+        EXPECT_FALSE(ParseText(header, values)) << header;
     }
-    // A line without a value is not passed over, nor a NUL byte or garbage.
-    SettingsValues values;
-    EXPECT_FALSE(ParseText(header + "\"A\"=\n" + good, values));
-    std::string withNul = header + "\"A\"=\"a";
-    withNul.push_back('\0');
-    withNul += "b\"\n";
-    EXPECT_FALSE(ParseText(withNul, values));
-    std::string garbage = header;
-    for (int i = 0; i < 4096; ++i)
-        garbage.push_back(static_cast<char>(i * 131 + 7));
-    EXPECT_FALSE(ParseText(garbage, values));
-}
-
-TEST(SettingsFileFormatTest, SizeLimitIsTheWholeFile) {
-    const std::string header = "Harkbox Settings 1\n";
-    const std::string prefix = header + "\"A\"=\"";
-    const std::string suffix = "\"\n";
-    std::string fits = prefix;
-    fits.append(SettingsFileFormat::kMaxFileSize - prefix.size() - suffix.size(), 'x');
-    fits += suffix;
-    ASSERT_EQ(fits.size(), SettingsFileFormat::kMaxFileSize);
+    // The size limit is the whole file's.
+    const std::string prefix = "Harkbox Settings 1\n\"A\"=\"";
+    std::string fits =
+        prefix + std::string(SettingsFileFormat::kMaxFileSize - prefix.size() - 2, 'x') + "\"\n";
     SettingsValues values;
     EXPECT_TRUE(ParseText(fits, values));
     fits.insert(prefix.size(), 1, 'x');
     EXPECT_FALSE(ParseText(fits, values));
     EXPECT_TRUE(values.empty());
 }
+
+#ifndef _WIN32
+namespace fs = std::filesystem;
+
+TEST(SettingsFilesTest, KeysMapToFilesInTheConfigurationFolder) {
+    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
+    const char* saved[] = {std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME")};
+    const std::string kept[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : ""};
+    test::SetEnvironment("HOME", "/home/someone");
+    // XDG_CONFIG_HOME, the key, the error and the file's path.
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {"/cfg", "SOFTWARE\\Harkbox Project\\Harkbox\\Settings", 0,
+         "/cfg/Harkbox Project/Harkbox/Settings.reg"},
+        {"/cfg", "SOFTWARE\\Unknown Company\\a/b\\\\Settings", 0,
+         "/cfg/Unknown Company/a_b/Settings.reg"},
+        {"/cfg", "SOFTWARE\\..\\Settings", EINVAL, ""},
+        {"/cfg", "SOFTWARE\\", EINVAL, ""},
+        {"relative", "Co\\Settings", 0, "/home/someone/.config/Co/Settings.reg"},
+    };
+    for (const auto& [folder, key, error, file] : cases) {
+        test::SetEnvironment("XDG_CONFIG_HOME", folder);
+        std::string path;
+        EXPECT_EQ(SettingsFiles::PathForKey(key, path), error) << key;
+        EXPECT_EQ(path, error == 0 ? file : path) << key;
+    }
+    const char* names[] = {"HOME", "XDG_CONFIG_HOME"};
+    for (int i = 0; i < 2; ++i)
+        saved[i] ? test::SetEnvironment(names[i], kept[i]) : test::ClearEnvironment(names[i]);
+}
+
+TEST(SettingsFilesTest, AFailedWriteLeavesTheOldFileAndAWriteKeepsAnotherWritersValue) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("harkbox-settings-files-" + std::to_string(getpid()));
+    const std::string file = (folder / "Settings.reg").string();
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    // Each writer adds its line to what the file holds.
+    const auto add = [](const char* line) {
+        return [line](int, const std::vector<uint8_t>& bytes, std::string& text) {
+            text = std::string(bytes.begin(), bytes.end()) + line;
+            return 0;
+        };
+    };
+    ASSERT_EQ(SettingsFiles::UpdateFile(file, 1000, add("old\n")), 0);
+    EXPECT_EQ(SettingsFiles::ReplaceFile(file, "new", [] { return EIO; }), EIO);
+    EXPECT_EQ(test::ReadFile(file), "old\n");
+    EXPECT_EQ(entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock"}))
+        << "the temporary file is removed";
+
+    // What a write cut off before its rename leaves goes, files that only
+    // look alike stay.
+    for (const char* name :
+         {"Settings.reg.new-Ab12Cd", "Settings.reg.new-zzzzzz", "Settings.reg.new-Ab12C",
+          "Settings.reg.new-Ab12C!", "Settings.reg.backup", "Other.reg.new-Ab12Cd"})
+        std::ofstream(folder / name) << "x";
+    // Another writer comes while this write waits for its rename; both lines
+    // must end in the file.
+    std::thread other;
+    const auto beforeRename = [&] {
+        other = std::thread([&] { SettingsFiles::UpdateFile(file, 1000, add("theirs\n")); });
+        // Time for a writer that takes no lock to finish first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return 0;
+    };
+    EXPECT_EQ(SettingsFiles::UpdateFile(file, 1000, add("mine\n"), beforeRename), 0);
+    other.join();
+    EXPECT_EQ(test::ReadFile(file), "old\nmine\ntheirs\n");
+    EXPECT_EQ(entries(), (std::set<std::string>{"Settings.reg", "Settings.reg.lock",
+                                                "Settings.reg.new-Ab12C", "Settings.reg.new-Ab12C!",
+                                                "Settings.reg.backup", "Other.reg.new-Ab12Cd"}));
+    fs::remove_all(folder);
+}
+#endif
 
 }  // namespace
 }  // namespace quil
