@@ -70,13 +70,10 @@ struct Glyph {
 const auto Simple = [](std::vector<std::vector<Pt>> c, uint16_t a = 500) {
     return Glyph{c, {}, {}, a};
 };
-const auto Composite = [](std::vector<Component> c, uint16_t a = 500) {
-    return Glyph{{}, c, {}, a};
-};
+const auto Composite = [](std::vector<Component> c) { return Glyph{{}, c, {}, 500}; };
 
-// A glyph record; bounds are not read and left 0. Simple glyphs have a flag
-// per point (repeats are the raw rows') and deltas of a byte (the sign in the flag), a word, or
-// none.
+// A glyph record; bounds are not read and left 0. Arguments and deltas are
+// words: the installed font has the shorter forms.
 Bytes GlyphRecord(const Glyph& g) {
     if (!g.raw.empty() || (g.contours.empty() && g.components.empty()))
         return g.raw;
@@ -84,13 +81,11 @@ Bytes GlyphRecord(const Glyph& g) {
     Add(out, 2, {g.contours.empty() ? 0xFFFF : g.contours.size(), 0, 0, 0, 0});
     for (size_t i = 0; i < g.components.size(); ++i) {
         const Component& c = g.components[i];
-        const auto wide = [](int v) { return v < -128 || v > 127; };
-        const int size = wide(c.argument1) || wide(c.argument2) ? 2 : 1;
         const size_t n = c.transform.size();
         const int scale = n == 1 ? 0x08 : n == 2 ? 0x40 : n == 4 ? 0x80 : 0;
-        Add(out, 2,
-            {c.flags | (size == 2) | (i + 1 < g.components.size() ? 0x20u : 0) | scale, c.glyph});
-        Add(out, size, {uint16_t(c.argument1), uint16_t(c.argument2)});
+        const bool more = i + 1 < g.components.size();
+        Add(out, 2, {c.flags | 0x01u | (more ? 0x20u : 0) | scale, c.glyph});
+        Add(out, 2, {uint16_t(c.argument1), uint16_t(c.argument2)});
         for (int16_t v : c.transform)
             Add(out, 2, {uint16_t(v)});
     }
@@ -102,19 +97,9 @@ Bytes GlyphRecord(const Glyph& g) {
     Pt last;
     for (const auto& contour : g.contours) {
         for (const Pt& p : contour) {
-            uint8_t flag = p.on;
-            for (auto [d, shortBit, sameBit, deltas] :
-                 {std::tuple{p.x - last.x, 0x02, 0x10, &xs}, {p.y - last.y, 0x04, 0x20, &ys}}) {
-                if (d == 0) {
-                    flag |= sameBit;
-                } else if (d > -256 && d < 256) {
-                    flag |= shortBit | (d > 0 ? sameBit : 0);
-                    Add(*deltas, 1, {uint64_t(std::abs(d))});
-                } else {
-                    Add(*deltas, 2, {uint16_t(d)});
-                }
-            }
-            flags.push_back(flag);
+            flags.push_back(p.on);
+            Add(xs, 2, {uint16_t(p.x - last.x)});
+            Add(ys, 2, {uint16_t(p.y - last.y)});
             last = p;
         }
     }
@@ -182,15 +167,13 @@ struct FontBuilder {
     std::set<std::string> omit;
 
     // Glyph 0 a box, 1 a triangle ("A"), 2 empty (" "), 3 four off-curve
-    // points ("O"), 4 a composite of 1 moved and 0 at half size ("C");
-    // format 0 and format 4 maps.
+    // points ("O"), 4 empty and wide ("C"); format 0 and format 4 maps.
     static FontBuilder Basic() {
         FontBuilder b;
-        b.glyphs = {
-            Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}}, 600),
-            Simple({{{0, 0}, {300, 700}, {600, 0}}}, 600), Simple({}, 250),
-            Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}}, 700),
-            Composite({{1, 2, 100, 0, {}}, {0, 2, -20, 300, {0x2000}}}, 800)};
+        b.glyphs = {Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}}, 600),
+                    Simple({{{0, 0}, {300, 700}, {600, 0}}}, 600), Simple({}, 250),
+                    Simple({{{0, 300, 0}, {300, 600, 0}, {600, 300, 0}, {300, 0, 0}}}, 700),
+                    Simple({}, 800)};
         b.cmaps = {Format0({{'A', 1}, {' ', 2}, {'O', 3}, {'C', 4}}),
                    Format4({{' ', ' ', uint16_t(2 - ' '), {}},
                             {'A', 'C', 0, {1, 0, 4}},
@@ -289,10 +272,6 @@ constexpr int kBad = TrueTypeFont::kBadFont;
 // advance, of code point and glyph, and of byte code and glyph.
 TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
     using Change = std::function<void(FontBuilder&)>;
-    const auto omit = [](const char* tag) { return [tag](FontBuilder& b) { b.omit.insert(tag); }; };
-    const auto tables = [](size_t n) {
-        return [n](FontBuilder& b) { b.extra.resize(n - 7, {"zzzz", Bytes(4)}); };
-    };
     const auto metrics = [](int count, uint16_t secondAdvance) {
         return [=](FontBuilder& b) { b.metricCount = count, b.glyphs[1].advance = secondAdvance; };
     };
@@ -301,10 +280,8 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
     };
     const FontBuilder basic = FontBuilder::Basic();
     const Bytes &format0 = basic.cmaps[0], &format4 = basic.cmaps[1];
-    Bytes beyond = Format4({{'A', 'Z', 0, {1}}});
-    Put(beyond, 6, 0xFFFE, 2);  // segCountX2: the arrays run far past the file
-    Bytes none = beyond, farRange = Format4({{'A', 'Z', 0, {1}}});
-    Put(none, 6, 0, 2);
+    Bytes beyond = Format4({{'A', 'Z', 0, {1}}}), farRange = beyond;
+    Put(beyond, 6, 0xFFFE, 2);     // segCountX2: the arrays run far past the file
     Put(farRange, 28, 0xFFF0, 2);  // the first idRangeOffset, far past the file
     // One segment 0x20..0x7E with delta 5 and no closing one.
     const Bytes unclosed = {0, 4, 0, 24,   0, 0, 0, 2,    0, 0, 0, 0,
@@ -321,21 +298,16 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
          {'A', 1, 'B', 0, 'O', 3, 0x2022, 3}, {'O', 3}},
         {"glyphs past the long metrics share the last one", metrics(2, 450), 0,
          {0, 0.6f, 1, 0.45f, 2, 0.45f, 4, 0.45f, 1e9f, 0.45f}},
-        {"long metrics beyond the file are 0", metrics(0x7FFF, 600), 0,
-         {0, 0.6f, 0x7000, 0, 100000, 0}},
-        {"50 tables", tables(50), 0},
-        {"51 tables", tables(51), kBad},
-        {"no maxp, which is not read", omit("maxp"), 0},
+        {"long metrics beyond the file are 0", metrics(0x7FFF, 600), 0, {0, 0.6f, 0x7000, 0}},
+        {"51 tables", [](FontBuilder& b) { b.extra.resize(44, {"zzzz", Bytes(4)}); }, kBad},
         {"no units per em", [](FontBuilder& b) { b.unitsPerEm = 0; }, kBad},
         {"no long metrics", [](FontBuilder& b) { b.metricCount = 0; }, kBad},
-        {"format 0 only", maps({format0}), kBad},
-        {"no cmap subtables", maps({}), kBad},
+        {"no Unicode map", maps({format0}), kBad},
         {"format 0 wins over an earlier format 6", maps({Format6('A', {3}), format0, format4}), 0,
-         {}, {'A', 1}, {'A', 1, 'C', 4, 'Z', 0, 256, 0, 0x141, 0}},
+         {}, {'A', 1}, {'A', 1, 'C', 4, 'Z', 0, 256, 0}},
         {"format 6 without format 0",
          maps({format4, Format6('A', {1, 0x1234, 4}), Format6('A', {3, 3, 3})}), 0, {}, {'A', 1},
          {'@', 0, 'A', 1, 'B', 0x1234, 'C', 4, 'D', 0, 256, 0}},
-        {"no byte map", maps({format4}), 0, {}, {'A', 1}, {'A', 0, 0, 0, 255, 0}},
         {"deltas and range offsets",
          maps({Format4({{0x20, 0x7E, uint16_t(-29), {}},   // delta, wrapping
                         {0xA0, 0xA3, 0, {10, 0, 12, 13}},  // range offset
@@ -345,7 +317,6 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
                  84, 0xB1, 105, 0x4E00, 0xE00, 0x4E01, 0xE01, 0xFFFF, 0, 0x10000, 0, 0x10041, 0}},
         {"not closed", maps({unclosed}), 0, {}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}},
         {"segments beyond the file", maps({beyond}), 0, {}, {'A', 0, 'Z', 0, 0x20, 0, 0xFFFF, 0}},
-        {"no segments", maps({none}), 0, {}, {'A', 0}},
         {"glyph array beyond the file", maps({farRange}), 0, {}, {'A', 0, 'Z', 0}},
     };
     // clang-format on
@@ -405,19 +376,16 @@ TEST(TrueTypeGlyfTest, Outlines) {
         {"a box", {box}, "M100,0 L100,700 L500,700 L500,0 Z"},
         {"no outline", {box, Glyph{}}, ""},
         {"both ends off: start between them",
-         {Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}})},
+         {Simple({{{0, 300, 0}, {300, 600, 0}, {600, 300, 0}, {300, 0, 0}}})},
          "M150,150 Q0,300,150,450 Q300,600,450,450 Q600,300,450,150 C300,0"},
         {"first off, last on: start at the last",
-         {Simple({{{0, 0, false}, {100, 100}, {200, 0, false}, {100, -100}}})},
+         {Simple({{{0, 0, 0}, {100, 100}, {200, 0, 0}, {100, -100}}})},
          "M100,-100 Q0,0,100,100 C200,0"},
-        {"first on, last two off", {Simple({{{0, 0}, {100, 100, false}, {200, 0, false}}})},
+        {"first on, last two off", {Simple({{{0, 0}, {100, 100, 0}, {200, 0, 0}}})},
          "M0,0 Q100,100,150,50 C200,0"},
-        {"on, off, on", {Simple({{{0, 0}, {50, 100, false}, {100, 0}}})}, "M0,0 Q50,100,100,0 Z"},
         {"a lone point on", {Simple({{{7, 8}}})}, "M7,8 Z"},
-        {"two contours, long deltas",
-         {Simple({{{0, 0}, {2000, 0}, {2000, -1500}},
-                  {{-300, 40}, {-1000, 1000, false}, {0, 2000, false}}})},
-         "M0,0 L2000,0 L2000,-1500 Z M-300,40 Q-1000,1000,-500,1500 C0,2000"},
+        {"two contours", {Simple({{{0, 0}, {2000, 0}, {2000, -1500}}, {{-300, 40}, {0, 2000, 0}}})},
+         "M0,0 L2000,0 L2000,-1500 Z M-300,40 C0,2000"},
         {"instructions skipped, repeats stop at the point count", {raw},
          "M1000,0 L-1000,300 L-500,0 Z"},
         {"half size, then moved", {box, Composite({{0, 2, -20, 300, {0x2000}}})},
@@ -427,11 +395,8 @@ TEST(TrueTypeGlyfTest, Outlines) {
         // In file order xscale, scale01, scale10, yscale: x' = -y, y' = x.
         {"a quarter turn", {triangle, Composite({{0, 2, 0, 0, {0, -0x4000, 0x4000, 0}}})},
          "M0,0 L-700,300 L0,600 Z"},
-        {"word offsets; point numbers move nothing",
-         {triangle, Composite({{0, 2, 1000, -500, {}}, {0, 0, 1000, -500, {}}})},
-         "M1000,-500 L1300,200 L1600,-500 Z M0,0 L300,700 L600,0 Z"},
-        {"nested", {box, triangle, FontBuilder::Basic().glyphs[4], Composite({{2, 2, 0, 10, {}}})},
-         "M100,10 L400,710 L700,10 Z M30,310 L30,660 L230,660 L230,310 Z"},
+        {"point numbers move nothing", {triangle, Composite({{0, 0, 1000, -500, {}}})},
+         "M0,0 L300,700 L600,0 Z"},
         {"contour count below -1", {badHeader}, nullptr},
         {"end points decreasing", {decreasingEnds}, nullptr},
         {"record cut short", {cut, box}, nullptr, 0},
@@ -498,65 +463,52 @@ TEST(TrueTypeGlyfTest, Outlines) {
     }
 }
 
-constexpr const char* kLiberationSans =
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
-constexpr const char* kDejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
-// Offset and length of a table of a font, read apart from the font under test.
-std::pair<uint32_t, uint32_t> Table(const Bytes& font, const char* tag) {
+// The glyph count in maxp, read apart from the font under test.
+uint16_t GlyphCount(const Bytes& font) {
     const ByteReader r(font.data(), font.size());
+    uint32_t maxp = 0;
     uint16_t count = 0;
-    uint32_t offset = 0, length = 0;
-    r.ReadU16BE(4, count);
-    for (size_t i = 0; i < count; ++i) {
-        if (std::equal(tag, tag + 4, font.begin() + 12 + 16 * i) &&
-            r.ReadU32BE(20 + 16 * i, offset) && r.ReadU32BE(24 + 16 * i, length)) {
-            break;
-        }
+    for (size_t at = 12; maxp == 0 && at + 16 <= font.size(); at += 16) {
+        if (std::equal(font.begin() + at, font.begin() + at + 4, "maxp"))
+            r.ReadU32BE(at + 8, maxp);
     }
-    return {offset, length};
+    r.ReadU16BE(maxp + 4, count);
+    return count;
 }
 
-// The fonts the program meets on Linux, Liberation Sans (Arial's metric
-// twin) and DejaVu Sans, load every glyph; their byte maps are format 6,
-// Macintosh Roman. Damaged fonts are the font fuzzer's.
-TEST(TrueTypeFontTest, InstalledFonts) {
-    for (const auto& [file, advanceOfA] :
-         {std::pair{kDejaVuSans, 0.684f}, {kLiberationSans, 0.667f}}) {
-        const Bytes real = ReadFile(file);
-        TrueTypeFont font;
-        if (font.LoadFromBytes(Bytes(real)) != 0)
-            GTEST_SKIP() << file;
-        const uint32_t a = font.GlyphForUnicode('A');
-        EXPECT_NEAR(font.Advance(a), advanceOfA, 0.001f) << file;
-        EXPECT_EQ(font.GlyphForByte('A'), a) << file;
-        EXPECT_EQ(font.GlyphForByte(0x80), font.GlyphForUnicode(0x00C4)) << file;
-        uint16_t count = 0;
-        ByteReader(real.data(), real.size()).ReadU16BE(Table(real, "maxp").first + 4, count);
-        int drawn = 0;
-        for (uint32_t g = 0; g < count; ++g) {
-            Path outline;
-            float scale = 0;
-            ASSERT_EQ(font.LoadOutline(g, outline, scale), 0) << file << " glyph " << g;
-            drawn += !outline.IsEmpty();
-        }
-        EXPECT_GT(drawn, 2000) << file;
-        if (file == kDejaVuSans)
-            continue;
-        // The no-break space has an empty outline and a space's advance.
-        const uint32_t space = font.GlyphForUnicode(' '), nbsp = font.GlyphForUnicode(0xA0);
-        EXPECT_NEAR(font.Advance(space), 0.278f, 0.001f);
-        EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(space));
-        Path path;
+// Liberation Sans, the font the program draws with on Linux (Arial's metric
+// twin), loads every glyph; its byte map is format 6, Macintosh Roman.
+TEST(TrueTypeFontTest, InstalledFont) {
+    const Bytes real = ReadFile("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf");
+    TrueTypeFont font;
+    if (font.LoadFromBytes(Bytes(real)) != 0)
+        GTEST_SKIP() << "Liberation Sans is not installed";
+    const uint32_t a = font.GlyphForUnicode('A');
+    EXPECT_NEAR(font.Advance(a), 0.667f, 0.001f);
+    EXPECT_EQ(font.GlyphForByte('A'), a);
+    EXPECT_EQ(font.GlyphForByte(0x80), font.GlyphForUnicode(0x00C4));
+    const uint16_t count = GlyphCount(real);
+    int drawn = 0;
+    for (uint32_t g = 0; g < count; ++g) {
+        Path outline;
         float scale = 0;
-        ASSERT_TRUE(nbsp != 0 && font.LoadOutline(nbsp, path, scale) == 0 && path.IsEmpty());
-        ASSERT_EQ(font.LoadOutline(a, path, scale), 0);
-        EXPECT_FLOAT_EQ(scale, 1.0f / 2048);
-        const RealRect bounds = path.Bounds();
-        EXPECT_TRUE(bounds.left >= -10 && bounds.right <= 1400) << bounds.left;
-        EXPECT_NEAR(bounds.top, 0, 1);
-        EXPECT_NEAR(bounds.bottom, 1409 + 1, 5);  // cap height
+        ASSERT_EQ(font.LoadOutline(g, outline, scale), 0) << "glyph " << g;
+        drawn += !outline.IsEmpty();
     }
+    EXPECT_GT(drawn, 2000);
+    // The no-break space has an empty outline and a space's advance.
+    const uint32_t space = font.GlyphForUnicode(' '), nbsp = font.GlyphForUnicode(0xA0);
+    EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(space));
+    Path path;
+    float scale = 0;
+    ASSERT_TRUE(nbsp != 0 && font.LoadOutline(nbsp, path, scale) == 0 && path.IsEmpty());
+    // "A" stands on the baseline, cap height tall.
+    ASSERT_EQ(font.LoadOutline(a, path, scale), 0);
+    EXPECT_FLOAT_EQ(scale, 1.0f / 2048);
+    const RealRect bounds = path.Bounds();
+    EXPECT_TRUE(bounds.left >= -10 && bounds.right <= 1400) << bounds.left;
+    EXPECT_NEAR(bounds.top, 0, 1);
+    EXPECT_NEAR(bounds.bottom, 1409 + 1, 5);
 }
 
 std::unique_ptr<Font> Built(const FontBuilder& b) {
@@ -591,14 +543,6 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     // A position beyond the chain has no glyph.
     EXPECT_EQ(chain.Advance(0x02000003), 0);
     EXPECT_EQ(chain.LoadOutline(0x02000003, path, scale), -1);
-
-    // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
-    FontChain outer;
-    outer.Add(std::make_unique<FontChain>(std::move(chain)));
-    outer.Add(Built(first));
-    outer.Add(Built(second));
-    EXPECT_EQ(outer.GlyphForUnicode('A'), 1u);
-    EXPECT_EQ(outer.GlyphForUnicode('O'), 0x02000003u);
     // Extents include the baseline.
     FontChain above;
     std::tie(first.yMin, first.yMax, second.yMin, second.yMax) = std::tuple{200, 500, 100, -500};
@@ -606,13 +550,6 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
     above.Add(Built(second));
     EXPECT_EQ(above.Descent(), 0);
     EXPECT_FLOAT_EQ(above.Ascent(), 0.5f);
-    // Only the first 256 fonts are asked.
-    FontChain many;
-    for (int i = 0; i < 256; ++i)
-        many.Add(Built(first));
-    many.Add(Built(second));
-    EXPECT_EQ(many.GlyphForUnicode('O'), 0u);
-    EXPECT_EQ(many.GlyphForUnicode('A'), 1u);
 }
 
 // Only SYSTEMROOT, which this test sets, clears and puts back, points away
@@ -624,21 +561,19 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     test::ClearEnvironment("SYSTEMROOT");
     const std::string path = FindFontFile("Arial");
     EXPECT_TRUE(!path.empty() && std::filesystem::exists(path)) << path;
-    auto arial = OpenSystemFont("Arial");
     if (path.ends_with(".ttf")) {
+        auto arial = OpenSystemFont("Arial");
         ASSERT_NE(arial, nullptr) << path;
         EXPECT_NE(arial->GlyphForUnicode('A'), 0u);
     }
-    EXPECT_EQ(OpenFirstFont({"Arial", "Geneva"}) != nullptr, arial != nullptr);
 
     const std::filesystem::path root = std::filesystem::path(HARKBOX_BINARY_DIR) / "test-output" /
                                        ("SystemFontsTest-" + std::to_string(getpid()));
+    const std::filesystem::path junk = root / "Fonts" / "Junk.ttf";
     std::filesystem::create_directories(root / "Fonts");
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
-    ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
-    ASSERT_TRUE(WriteFile((root / "Fonts" / "Empty.ttf").string(), {}));
-    EXPECT_EQ(TrueTypeFont().Load((root / "Fonts" / "Empty.ttf").string()),
-              TrueTypeFont::kEmptyFile);
+    ASSERT_TRUE(WriteFile(junk.string(), {}));
+    EXPECT_EQ(TrueTypeFont().Load(junk.string()), TrueTypeFont::kEmptyFile);
     test::SetEnvironment("SYSTEMROOT", root.string());
     EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
@@ -646,11 +581,6 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     EXPECT_EQ(first->GlyphForByte('O'), 3u);
     EXPECT_EQ(OpenFirstFont({"Missing", nullptr, "Test"}), nullptr);
     std::filesystem::remove_all(root);
-    // Paths are cut at 511 characters.
-    const std::string longRoot(600, 'r');
-    test::SetEnvironment("SYSTEMROOT", longRoot);
-    EXPECT_EQ(FindFontFile("Arial"), longRoot.substr(0, 511));
-    EXPECT_EQ(OpenSystemFont("Arial"), nullptr);
     if (savedRoot) {
         test::SetEnvironment("SYSTEMROOT", *savedRoot);
     } else {

@@ -203,33 +203,15 @@ TEST(RasterizerTest, SamplesOfASquareInEveryTracing) {
     const Rect big{0, 0, 12, 12};
     const Coverage box = Fill(big, Polygon({1, 1.3f, 9.5f, 1.3f, 9.5f, 10.2f, 1, 10.2f}));
     EXPECT_EQ(Fill(big, Polygon({1, 5.6f, 1, 1.3f, 9.5f, 1.3f, 9.5f, 10.2f, 1, 10.2f})), box);
-    EXPECT_EQ(Fill(big, Polygon({9.5f, 5.6f, 9.5f, 10.2f, 1, 10.2f, 1, 1.3f, 9.5f, 1.3f})), box);
     EXPECT_EQ(Fill(big, Polygon({9.5f, 10.2f, 1, 10.2f, 1, 1.3f, 9.5f, 1.3f})), box);
     const Coverage diamond = Fill(big, Polygon({6, 0.5f, 11, 6, 6, 11.5f, 1, 6}));
     EXPECT_EQ(Fill(big, Polygon({8.5f, 3.25f, 11, 6, 6, 11.5f, 1, 6, 6, 0.5f})), diamond);
-    EXPECT_EQ(Fill(big, Polygon({1, 6, 6, 0.5f, 11, 6, 6, 11.5f})), diamond);
 }
 
-TEST(RasterizerTest, ShapesMatchTheReference) {
-    const Rect clip{0, 0, 40, 40};
-    for (const float radius : {1.3f, 3.5f, 7.25f, 18.6f})
-        ExpectNearReference(clip, Circle(20.3f, 19.7f, radius), "circle " + std::to_string(radius));
-    // Even-odd: overlaps cancel, holes traced either way are holes.
-    const Path ring = Join({Circle(20, 20, 15), Circle(20.5f, 20.5f, 9)});
-    const Path overlap = Join({Rectangle(1, 1, 17, 17), Rectangle(9, 9, 30, 30)});
-    const Path hole = Join({Rectangle(1, 1, 31, 31), Rectangle(8, 8, 20, 20)});
-    for (const auto& [name, path] : {std::pair{"ring", ring}, {"overlap", overlap}, {"hole", hole}})
-        ExpectNearReference(clip, path, name);
-    // A waveform band of many short lines.
-    std::vector<float> wave;
-    for (int i = 0; i <= 200; ++i)
-        wave.insert(wave.end(), {i * 2.0f, 17 - 14 * std::abs(std::sin(i * 0.21f))});
-    for (int i = 200; i >= 0; --i)
-        wave.insert(wave.end(), {wave[2 * i], 40 - wave[2 * i + 1]});
-    ExpectNearReference(Rect{0, 0, 400, 40}, Polygon(wave), "waveform");
-
-    // Random outlines reach past every side of the clip and have
-    // near-tangent edges and slivers: two sample rows.
+// Random outlines, some with vertices or a control point alone up to 30000
+// pixels away (well beyond the band, so cut to it), reach past every side of
+// the clip and have near-tangent edges and slivers: two sample rows.
+TEST(RasterizerTest, RandomShapesMatchTheReference) {
     std::mt19937 rng(20240611);
     std::uniform_real_distribution<float> coord(-12, 56);
     for (int shape = 0; shape < 60; ++shape) {
@@ -251,8 +233,6 @@ TEST(RasterizerTest, ShapesMatchTheReference) {
         }
         ExpectNearReference(Rect{-7, 3, 41, 51}, path, "shape " + std::to_string(shape), 40, 16);
     }
-    // Vertices up to 30000 pixels away, well beyond the band, are cut to it;
-    // so is a curve whose control point alone lies far away.
     std::uniform_real_distribution<float> far(-30000, 30000);
     for (int shape = 0; shape < 20; ++shape) {
         Path path;
@@ -266,11 +246,6 @@ TEST(RasterizerTest, ShapesMatchTheReference) {
         path.Close();
         ExpectNearReference(Rect{0, 0, 48, 48}, path, "far shape " + std::to_string(shape), 40, 16);
     }
-    Path bulge;
-    bulge.MoveTo(2, 40);
-    bulge.QuadTo(24, -2000, 46, 40);
-    bulge.Close();
-    ExpectNearReference(Rect{0, 0, 48, 48}, bulge, "bulge");
 }
 
 TEST(RasterizerTest, OnlyTheClipIsDrawn) {
@@ -286,13 +261,6 @@ TEST(RasterizerTest, OnlyTheClipIsDrawn) {
         r.ResolveToMask(mask, Rect{0, 0, 10, 10}, Point{0, 0});
         EXPECT_EQ(*mask.At(4, 4), 9);
     }
-    // A clip far along the coordinate range works where shapes can reach;
-    // one past the 16.16 range cannot be reached but resolves safely.
-    const Coverage far =
-        Fill(Rect{32000, -32760, 32010, -32750}, Rectangle(32002, -32758, 32008, -32752));
-    EXPECT_EQ(far[44], 255);
-    EXPECT_EQ(far[0], 0);
-    EXPECT_EQ(Total(Fill(Rect{40000, 0, 40010, 10}, Rectangle(39990, 2, 40020, 8))), 0);
 }
 
 TEST(RasterizerTest, ExhaustedBlocksLoseCrossingsButResolve) {
@@ -322,15 +290,11 @@ TEST(RasterizerTest, ResolveWritesOnlyInsideClipAndDestination) {
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(*mask.At(x, y), clip.Contains(x + 8, y + 7) ? 255 : 7) << x << ", " << y;
     }
-    // Entirely off the mask or the clip, or at extreme offsets: nothing.
+    // Entirely off the mask or the clip: nothing.
     mask.Fill(7);
-    const int32_t lo = std::numeric_limits<int32_t>::min(),
-                  hi = std::numeric_limits<int32_t>::max();
     r.ResolveToMask(mask, clip, Point{100, 100});
     r.ResolveToMask(mask, Rect{30, 30, 40, 40}, Point{0, 0});
     r.ResolveToMask(mask, Rect{15, 15, 15, 20}, Point{0, 0});
-    r.ResolveToMask(mask, clip, Point{lo, 0});
-    r.ResolveToMask(mask, Rect{lo, 0, hi, 20}, Point{hi, 0});
     EXPECT_EQ(Total(Coverage(mask.At(0, 0), mask.At(0, 0) + 64)), 64 * 7);
     // Destinations without writable storage are left alone.
     Mask none;
