@@ -10,7 +10,6 @@
 #include <functional>
 #include <iterator>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,7 +18,6 @@
 #include "gfx/Path.h"
 #include "gfx/SystemFonts.h"
 #include "gfx/TrueTypeFont.h"
-#include "platform/ByteReader.h"
 #include "platform/FontFiles.h"
 #include "tests/Environment.h"
 
@@ -70,13 +68,10 @@ struct Glyph {
 const auto Simple = [](std::vector<std::vector<Pt>> c, uint16_t a = 500) {
     return Glyph{c, {}, {}, a};
 };
-const auto Composite = [](std::vector<Component> c, uint16_t a = 500) {
-    return Glyph{{}, c, {}, a};
-};
+const auto Composite = [](std::vector<Component> c) { return Glyph{{}, c, {}, 500}; };
 
-// A glyph record; bounds are not read and left 0. Simple glyphs have a flag
-// per point (repeats are the raw rows') and deltas of a byte (the sign in the flag), a word, or
-// none.
+// A glyph record; bounds are not read and left 0. Arguments and deltas are
+// words: the installed font has the shorter forms.
 Bytes GlyphRecord(const Glyph& g) {
     if (!g.raw.empty() || (g.contours.empty() && g.components.empty()))
         return g.raw;
@@ -84,13 +79,11 @@ Bytes GlyphRecord(const Glyph& g) {
     Add(out, 2, {g.contours.empty() ? 0xFFFF : g.contours.size(), 0, 0, 0, 0});
     for (size_t i = 0; i < g.components.size(); ++i) {
         const Component& c = g.components[i];
-        const auto wide = [](int v) { return v < -128 || v > 127; };
-        const int size = wide(c.argument1) || wide(c.argument2) ? 2 : 1;
         const size_t n = c.transform.size();
         const int scale = n == 1 ? 0x08 : n == 2 ? 0x40 : n == 4 ? 0x80 : 0;
-        Add(out, 2,
-            {c.flags | (size == 2) | (i + 1 < g.components.size() ? 0x20u : 0) | scale, c.glyph});
-        Add(out, size, {uint16_t(c.argument1), uint16_t(c.argument2)});
+        const bool more = i + 1 < g.components.size();
+        Add(out, 2, {c.flags | 0x01u | (more ? 0x20u : 0) | scale, c.glyph});
+        Add(out, 2, {uint16_t(c.argument1), uint16_t(c.argument2)});
         for (int16_t v : c.transform)
             Add(out, 2, {uint16_t(v)});
     }
@@ -102,19 +95,9 @@ Bytes GlyphRecord(const Glyph& g) {
     Pt last;
     for (const auto& contour : g.contours) {
         for (const Pt& p : contour) {
-            uint8_t flag = p.on;
-            for (auto [d, shortBit, sameBit, deltas] :
-                 {std::tuple{p.x - last.x, 0x02, 0x10, &xs}, {p.y - last.y, 0x04, 0x20, &ys}}) {
-                if (d == 0) {
-                    flag |= sameBit;
-                } else if (d > -256 && d < 256) {
-                    flag |= shortBit | (d > 0 ? sameBit : 0);
-                    Add(*deltas, 1, {uint64_t(std::abs(d))});
-                } else {
-                    Add(*deltas, 2, {uint16_t(d)});
-                }
-            }
-            flags.push_back(flag);
+            flags.push_back(p.on);
+            Add(xs, 2, {uint16_t(p.x - last.x)});
+            Add(ys, 2, {uint16_t(p.y - last.y)});
             last = p;
         }
     }
@@ -169,28 +152,26 @@ Bytes Format4(std::vector<Segment> segments) {
     return out;
 }
 
-// Writes a small TrueType file: directory, cmap, glyf, head, hhea, hmtx, loca
-// and maxp (less `omit`), then `extra` tables.
+// Writes a small TrueType file: directory, cmap, glyf, head, hhea, hmtx and
+// loca, less `omit`.
 struct FontBuilder {
     uint16_t unitsPerEm = 1000;
     int16_t yMin = -200, yMax = 800;
     bool longLoca = false;
     int metricCount = -1;  // long metrics in hmtx; -1: one per glyph
+    int tableCount = -1;   // in the directory's header; -1: as written
     std::vector<Glyph> glyphs;
     std::vector<Bytes> cmaps;
-    std::vector<std::pair<std::string, Bytes>> extra;
-    std::set<std::string> omit;
+    std::string omit;
 
     // Glyph 0 a box, 1 a triangle ("A"), 2 empty (" "), 3 four off-curve
-    // points ("O"), 4 a composite of 1 moved and 0 at half size ("C");
-    // format 0 and format 4 maps.
+    // points ("O"), 4 empty and wide ("C"); format 0 and format 4 maps.
     static FontBuilder Basic() {
         FontBuilder b;
-        b.glyphs = {
-            Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}}, 600),
-            Simple({{{0, 0}, {300, 700}, {600, 0}}}, 600), Simple({}, 250),
-            Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}}, 700),
-            Composite({{1, 2, 100, 0, {}}, {0, 2, -20, 300, {0x2000}}}, 800)};
+        b.glyphs = {Simple({{{100, 0}, {100, 700}, {500, 700}, {500, 0}}}, 600),
+                    Simple({{{0, 0}, {300, 700}, {600, 0}}}, 600), Simple({}, 250),
+                    Simple({{{0, 300, 0}, {300, 600, 0}, {600, 300, 0}, {300, 0, 0}}}, 700),
+                    Simple({}, 800)};
         b.cmaps = {Format0({{'A', 1}, {' ', 2}, {'O', 3}, {'C', 4}}),
                    Format4({{' ', ' ', uint16_t(2 - ' '), {}},
                             {'A', 'C', 0, {1, 0, 4}},
@@ -199,18 +180,9 @@ struct FontBuilder {
         return b;
     }
 
-    Bytes Head() const {
-        Bytes head(54);
-        Put(head, 18, unitsPerEm, 2);
-        Put(head, 38, uint16_t(yMin), 2);
-        Put(head, 42, uint16_t(yMax), 2);
-        Put(head, 50, longLoca, 2);
-        return head;
-    }
-
     Bytes Build() const {
         const size_t metrics = metricCount < 0 ? glyphs.size() : size_t(metricCount);
-        Bytes glyf, loca, hmtx, hhea(36), maxp(6), cmap;
+        Bytes glyf, loca, hmtx, head(54), hhea(36), cmap;
         for (size_t i = 0; i < glyphs.size(); ++i) {
             Add(loca, longLoca ? 4 : 2, {longLoca ? glyf.size() : glyf.size() / 2});
             const Bytes record = GlyphRecord(glyphs[i]);
@@ -221,10 +193,13 @@ struct FontBuilder {
             Add(hmtx, 2, {0});  // left side bearing
         }
         Add(loca, longLoca ? 4 : 2, {longLoca ? glyf.size() : glyf.size() / 2});
+        Put(head, 18, unitsPerEm, 2);
+        Put(head, 38, uint16_t(yMin), 2);
+        Put(head, 42, uint16_t(yMax), 2);
+        Put(head, 50, longLoca, 2);
         Put(hhea, 4, uint16_t(yMax), 2);
         Put(hhea, 6, uint16_t(yMin), 2);
         Put(hhea, 34, metrics, 2);
-        Put(maxp, 0, 0x50000000 | glyphs.size(), 6);
         Add(cmap, 2, {0, cmaps.size()});
         size_t offset = 4 + 8 * cmaps.size();
         for (const Bytes& s : cmaps) {
@@ -234,25 +209,26 @@ struct FontBuilder {
         for (const Bytes& s : cmaps)
             cmap.insert(cmap.end(), s.begin(), s.end());
 
-        std::vector<std::pair<std::string, Bytes>> tables;
-        const Bytes parts[] = {cmap, glyf, Head(), hhea, hmtx, loca, maxp};
-        for (int i = 0; i < 7; ++i) {
-            const std::string tag = &"cmap\0glyf\0head\0hhea\0hmtx\0loca\0maxp"[5 * i];
-            if (!omit.count(tag))
-                tables.emplace_back(tag, parts[i]);
+        std::vector<std::pair<std::string, const Bytes*>> tables;
+        for (const auto& table : {std::pair<std::string, const Bytes*>{"cmap", &cmap},
+                                  {"glyf", &glyf},
+                                  {"head", &head},
+                                  {"hhea", &hhea},
+                                  {"hmtx", &hmtx},
+                                  {"loca", &loca}}) {
+            if (table.first != omit)
+                tables.push_back(table);
         }
-        tables.insert(tables.end(), extra.begin(), extra.end());
         Bytes file;
-        Add(file, 2, {1, 0, tables.size(), 0, 0, 0});
+        Add(file, 2, {1, 0, tableCount < 0 ? tables.size() : size_t(tableCount), 0, 0, 0});
         size_t at = 12 + 16 * tables.size();
         for (const auto& [tag, bytes] : tables) {
-            const std::string padded = tag + "   ";
-            file.insert(file.end(), padded.begin(), padded.begin() + 4);
-            Add(file, 4, {0, at, bytes.size()});
-            at += (bytes.size() + 3) / 4 * 4;
+            file.insert(file.end(), tag.begin(), tag.end());
+            Add(file, 4, {0, at, bytes->size()});
+            at += (bytes->size() + 3) / 4 * 4;
         }
-        for (const auto& table : tables) {
-            file.insert(file.end(), table.second.begin(), table.second.end());
+        for (const auto& [tag, bytes] : tables) {
+            file.insert(file.end(), bytes->begin(), bytes->end());
             file.resize((file.size() + 3) / 4 * 4);
         }
         return file;
@@ -289,10 +265,6 @@ constexpr int kBad = TrueTypeFont::kBadFont;
 // advance, of code point and glyph, and of byte code and glyph.
 TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
     using Change = std::function<void(FontBuilder&)>;
-    const auto omit = [](const char* tag) { return [tag](FontBuilder& b) { b.omit.insert(tag); }; };
-    const auto tables = [](size_t n) {
-        return [n](FontBuilder& b) { b.extra.resize(n - 7, {"zzzz", Bytes(4)}); };
-    };
     const auto metrics = [](int count, uint16_t secondAdvance) {
         return [=](FontBuilder& b) { b.metricCount = count, b.glyphs[1].advance = secondAdvance; };
     };
@@ -301,10 +273,8 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
     };
     const FontBuilder basic = FontBuilder::Basic();
     const Bytes &format0 = basic.cmaps[0], &format4 = basic.cmaps[1];
-    Bytes beyond = Format4({{'A', 'Z', 0, {1}}});
-    Put(beyond, 6, 0xFFFE, 2);  // segCountX2: the arrays run far past the file
-    Bytes none = beyond, farRange = Format4({{'A', 'Z', 0, {1}}});
-    Put(none, 6, 0, 2);
+    Bytes beyond = Format4({{'A', 'Z', 0, {1}}}), farRange = beyond;
+    Put(beyond, 6, 0xFFFE, 2);     // segCountX2: the arrays run far past the file
     Put(farRange, 28, 0xFFF0, 2);  // the first idRangeOffset, far past the file
     // One segment 0x20..0x7E with delta 5 and no closing one.
     const Bytes unclosed = {0, 4, 0, 24,   0, 0, 0, 2,    0, 0, 0, 0,
@@ -321,21 +291,16 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
          {'A', 1, 'B', 0, 'O', 3, 0x2022, 3}, {'O', 3}},
         {"glyphs past the long metrics share the last one", metrics(2, 450), 0,
          {0, 0.6f, 1, 0.45f, 2, 0.45f, 4, 0.45f, 1e9f, 0.45f}},
-        {"long metrics beyond the file are 0", metrics(0x7FFF, 600), 0,
-         {0, 0.6f, 0x7000, 0, 100000, 0}},
-        {"50 tables", tables(50), 0},
-        {"51 tables", tables(51), kBad},
-        {"no maxp, which is not read", omit("maxp"), 0},
+        {"long metrics beyond the file are 0", metrics(0x7FFF, 600), 0, {0, 0.6f, 0x7000, 0}},
+        {"51 tables", [](FontBuilder& b) { b.tableCount = 51; }, kBad},
         {"no units per em", [](FontBuilder& b) { b.unitsPerEm = 0; }, kBad},
         {"no long metrics", [](FontBuilder& b) { b.metricCount = 0; }, kBad},
-        {"format 0 only", maps({format0}), kBad},
-        {"no cmap subtables", maps({}), kBad},
+        {"no Unicode map", maps({format0}), kBad},
         {"format 0 wins over an earlier format 6", maps({Format6('A', {3}), format0, format4}), 0,
-         {}, {'A', 1}, {'A', 1, 'C', 4, 'Z', 0, 256, 0, 0x141, 0}},
+         {}, {'A', 1}, {'A', 1, 'C', 4, 'Z', 0, 256, 0}},
         {"format 6 without format 0",
          maps({format4, Format6('A', {1, 0x1234, 4}), Format6('A', {3, 3, 3})}), 0, {}, {'A', 1},
          {'@', 0, 'A', 1, 'B', 0x1234, 'C', 4, 'D', 0, 256, 0}},
-        {"no byte map", maps({format4}), 0, {}, {'A', 1}, {'A', 0, 0, 0, 255, 0}},
         {"deltas and range offsets",
          maps({Format4({{0x20, 0x7E, uint16_t(-29), {}},   // delta, wrapping
                         {0xA0, 0xA3, 0, {10, 0, 12, 13}},  // range offset
@@ -345,7 +310,6 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
                  84, 0xB1, 105, 0x4E00, 0xE00, 0x4E01, 0xE01, 0xFFFF, 0, 0x10000, 0, 0x10041, 0}},
         {"not closed", maps({unclosed}), 0, {}, {0x20, 0x25, 0x7E, 0x83, 0x7F, 0, 0x1000, 0}},
         {"segments beyond the file", maps({beyond}), 0, {}, {'A', 0, 'Z', 0, 0x20, 0, 0xFFFF, 0}},
-        {"no segments", maps({none}), 0, {}, {'A', 0}},
         {"glyph array beyond the file", maps({farRange}), 0, {}, {'A', 0, 'Z', 0}},
     };
     // clang-format on
@@ -361,11 +325,7 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
             EXPECT_EQ(font.GlyphForUnicode(r.unicode[i]), r.unicode[i + 1]) << i;
         for (size_t i = 0; i < r.bytes.size(); i += 2)
             EXPECT_EQ(font.GlyphForByte(r.bytes[i]), r.bytes[i + 1]) << "byte " << i;
-        if (r.result == 0) {
-            EXPECT_EQ(font.UnitsPerEm(), 1000);
-            EXPECT_FLOAT_EQ(font.Descent(), -0.2f);
-            EXPECT_FLOAT_EQ(font.Ascent(), 0.8f);
-        } else {
+        if (r.result != 0) {  // a refused font keeps nothing
             EXPECT_EQ(font.Advance(0) + font.Descent(), 0);
             EXPECT_EQ(font.GlyphForUnicode('A') + font.GlyphForByte('A'), 0u);
         }
@@ -373,7 +333,7 @@ TEST(TrueTypeFontTest, WhatLoadsAndCharacterMaps) {
     TrueTypeFont font;
     for (const char* tag : {"cmap", "glyf", "head", "hhea", "hmtx", "loca"}) {
         FontBuilder b = FontBuilder::Basic();
-        b.omit.insert(tag);
+        b.omit = tag;
         EXPECT_EQ(font.LoadFromBytes(b.Build()), kBad) << tag;
     }
     EXPECT_EQ(font.LoadFromBytes({}), TrueTypeFont::kEmptyFile);
@@ -404,22 +364,16 @@ TEST(TrueTypeGlyfTest, Outlines) {
     } rows[] = {
         {"a box", {box}, "M100,0 L100,700 L500,700 L500,0 Z"},
         {"no outline", {box, Glyph{}}, ""},
-        {"both ends off: start between them",
-         {Simple({{{0, 300, false}, {300, 600, false}, {600, 300, false}, {300, 0, false}}})},
-         "M150,150 Q0,300,150,450 Q300,600,450,450 Q600,300,450,150 C300,0"},
-        {"first off, last on: start at the last",
-         {Simple({{{0, 0, false}, {100, 100}, {200, 0, false}, {100, -100}}})},
+        {"both ends off", {Simple({{{0, 30, 0}, {30, 60, 0}, {60, 30, 0}, {30, 0, 0}}})},
+         "M15,15 Q0,30,15,45 Q30,60,45,45 Q60,30,45,15 C30,0"},
+        {"first off, last on", {Simple({{{0, 0, 0}, {100, 100}, {200, 0, 0}, {100, -100}}})},
          "M100,-100 Q0,0,100,100 C200,0"},
-        {"first on, last two off", {Simple({{{0, 0}, {100, 100, false}, {200, 0, false}}})},
+        {"first on, last two off", {Simple({{{0, 0}, {100, 100, 0}, {200, 0, 0}}})},
          "M0,0 Q100,100,150,50 C200,0"},
-        {"on, off, on", {Simple({{{0, 0}, {50, 100, false}, {100, 0}}})}, "M0,0 Q50,100,100,0 Z"},
         {"a lone point on", {Simple({{{7, 8}}})}, "M7,8 Z"},
-        {"two contours, long deltas",
-         {Simple({{{0, 0}, {2000, 0}, {2000, -1500}},
-                  {{-300, 40}, {-1000, 1000, false}, {0, 2000, false}}})},
-         "M0,0 L2000,0 L2000,-1500 Z M-300,40 Q-1000,1000,-500,1500 C0,2000"},
-        {"instructions skipped, repeats stop at the point count", {raw},
-         "M1000,0 L-1000,300 L-500,0 Z"},
+        {"two contours", {Simple({{{0, 0}, {2000, 0}, {2000, -1500}}, {{-300, 40}, {0, 2000, 0}}})},
+         "M0,0 L2000,0 L2000,-1500 Z M-300,40 C0,2000"},
+        {"instructions skipped, repeats cut", {raw}, "M1000,0 L-1000,300 L-500,0 Z"},
         {"half size, then moved", {box, Composite({{0, 2, -20, 300, {0x2000}}})},
          "M30,300 L30,650 L230,650 L230,300 Z"},
         {"x mirrored, y halved", {triangle, Composite({{0, 2, 0, 0, {-0x4000, 0x2000}}})},
@@ -427,11 +381,8 @@ TEST(TrueTypeGlyfTest, Outlines) {
         // In file order xscale, scale01, scale10, yscale: x' = -y, y' = x.
         {"a quarter turn", {triangle, Composite({{0, 2, 0, 0, {0, -0x4000, 0x4000, 0}}})},
          "M0,0 L-700,300 L0,600 Z"},
-        {"word offsets; point numbers move nothing",
-         {triangle, Composite({{0, 2, 1000, -500, {}}, {0, 0, 1000, -500, {}}})},
-         "M1000,-500 L1300,200 L1600,-500 Z M0,0 L300,700 L600,0 Z"},
-        {"nested", {box, triangle, FontBuilder::Basic().glyphs[4], Composite({{2, 2, 0, 10, {}}})},
-         "M100,10 L400,710 L700,10 Z M30,310 L30,660 L230,660 L230,310 Z"},
+        {"point numbers move nothing", {triangle, Composite({{0, 0, 1000, -500, {}}})},
+         "M0,0 L300,700 L600,0 Z"},
         {"contour count below -1", {badHeader}, nullptr},
         {"end points decreasing", {decreasingEnds}, nullptr},
         {"record cut short", {cut, box}, nullptr, 0},
@@ -461,25 +412,18 @@ TEST(TrueTypeGlyfTest, Outlines) {
             }
         }
     }
-    Path path;
-    float scale = 0;
-    EXPECT_EQ(TrueTypeFont().LoadOutline(0, path, scale), -1);
-    EXPECT_TRUE(path.IsEmpty());
-
-    // Composites nest at most kMaxCompositeDepth levels.
+    // Composites nest kMaxCompositeDepth levels deep (a composite of itself
+    // goes no deeper).
     FontBuilder b = FontBuilder::Basic();
     TrueTypeFont font;
-    b.glyphs = {Simple({{{0, 0}, {1, 1}, {2, 0}}})};
-    const uint16_t deepest = TrueTypeFont::kMaxCompositeDepth;
-    for (uint16_t i = 1; i <= deepest + 1; ++i)
-        b.glyphs.push_back(Composite({{uint16_t(i - 1), 2, 1, 0, {}}}));
+    float scale = 0;
+    b.glyphs = {triangle};
+    for (int i = 0; i < TrueTypeFont::kMaxCompositeDepth; ++i)
+        b.glyphs.push_back(Composite({{uint16_t(i), 2, 1, 0, {}}}));
     ASSERT_EQ(font.LoadFromBytes(b.Build()), 0);
-    EXPECT_EQ(font.LoadOutline(deepest + 1, path, scale), -1);
-    ASSERT_EQ(font.LoadOutline(deepest, path, scale), 0);
-    // Each level moves the triangle by 1.
-    const int d = deepest;
-    EXPECT_EQ(Outline(path), "M" + std::to_string(d) + ",0 L" + std::to_string(d + 1) + ",1 L" +
-                                 std::to_string(d + 2) + ",0 Z");
+    Path deepest;
+    EXPECT_EQ(font.LoadOutline(uint32_t(b.glyphs.size() - 1), deepest, scale), 0);
+    EXPECT_EQ(Outline(deepest), "M8,0 L308,700 L608,0 Z");  // each level moves it by 1
 
     // A glyph may have 1000 points, and one outline 10000 over all its
     // components (copies of a 1000-point glyph).
@@ -498,65 +442,38 @@ TEST(TrueTypeGlyfTest, Outlines) {
     }
 }
 
-constexpr const char* kLiberationSans =
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
-constexpr const char* kDejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
-// Offset and length of a table of a font, read apart from the font under test.
-std::pair<uint32_t, uint32_t> Table(const Bytes& font, const char* tag) {
-    const ByteReader r(font.data(), font.size());
-    uint16_t count = 0;
-    uint32_t offset = 0, length = 0;
-    r.ReadU16BE(4, count);
-    for (size_t i = 0; i < count; ++i) {
-        if (std::equal(tag, tag + 4, font.begin() + 12 + 16 * i) &&
-            r.ReadU32BE(20 + 16 * i, offset) && r.ReadU32BE(24 + 16 * i, length)) {
-            break;
-        }
-    }
-    return {offset, length};
-}
-
-// The fonts the program meets on Linux, Liberation Sans (Arial's metric
-// twin) and DejaVu Sans, load every glyph; their byte maps are format 6,
-// Macintosh Roman. Damaged fonts are the font fuzzer's.
-TEST(TrueTypeFontTest, InstalledFonts) {
-    for (const auto& [file, advanceOfA] :
-         {std::pair{kDejaVuSans, 0.684f}, {kLiberationSans, 0.667f}}) {
-        const Bytes real = ReadFile(file);
-        TrueTypeFont font;
-        if (font.LoadFromBytes(Bytes(real)) != 0)
-            GTEST_SKIP() << file;
-        const uint32_t a = font.GlyphForUnicode('A');
-        EXPECT_NEAR(font.Advance(a), advanceOfA, 0.001f) << file;
-        EXPECT_EQ(font.GlyphForByte('A'), a) << file;
-        EXPECT_EQ(font.GlyphForByte(0x80), font.GlyphForUnicode(0x00C4)) << file;
-        uint16_t count = 0;
-        ByteReader(real.data(), real.size()).ReadU16BE(Table(real, "maxp").first + 4, count);
-        int drawn = 0;
-        for (uint32_t g = 0; g < count; ++g) {
-            Path outline;
-            float scale = 0;
-            ASSERT_EQ(font.LoadOutline(g, outline, scale), 0) << file << " glyph " << g;
-            drawn += !outline.IsEmpty();
-        }
-        EXPECT_GT(drawn, 2000) << file;
-        if (file == kDejaVuSans)
-            continue;
-        // The no-break space has an empty outline and a space's advance.
-        const uint32_t space = font.GlyphForUnicode(' '), nbsp = font.GlyphForUnicode(0xA0);
-        EXPECT_NEAR(font.Advance(space), 0.278f, 0.001f);
-        EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(space));
-        Path path;
+// Liberation Sans, the font the program draws with on Linux (Arial's metric
+// twin), loads every glyph; its byte map is format 6, Macintosh Roman.
+TEST(TrueTypeFontTest, InstalledFont) {
+    const Bytes real = ReadFile("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf");
+    TrueTypeFont font;
+    if (font.LoadFromBytes(Bytes(real)) != 0)
+        GTEST_SKIP() << "Liberation Sans is not installed";
+    const uint32_t a = font.GlyphForUnicode('A');
+    EXPECT_NEAR(font.Advance(a), 0.667f, 0.001f);
+    EXPECT_EQ(font.GlyphForByte('A'), a);
+    EXPECT_EQ(font.GlyphForByte(0x80), font.GlyphForUnicode(0x00C4));
+    // Every glyph a character maps to loads.
+    int drawn = 0;
+    for (uint32_t c = 0; c < 0x10000; ++c) {
+        Path outline;
         float scale = 0;
-        ASSERT_TRUE(nbsp != 0 && font.LoadOutline(nbsp, path, scale) == 0 && path.IsEmpty());
-        ASSERT_EQ(font.LoadOutline(a, path, scale), 0);
-        EXPECT_FLOAT_EQ(scale, 1.0f / 2048);
-        const RealRect bounds = path.Bounds();
-        EXPECT_TRUE(bounds.left >= -10 && bounds.right <= 1400) << bounds.left;
-        EXPECT_NEAR(bounds.top, 0, 1);
-        EXPECT_NEAR(bounds.bottom, 1409 + 1, 5);  // cap height
+        const uint32_t glyph = font.GlyphForUnicode(c);
+        ASSERT_EQ(font.LoadOutline(glyph, outline, scale), 0) << c;
+        drawn += glyph != 0 && !outline.IsEmpty();
     }
+    EXPECT_GT(drawn, 2000);
+    // The no-break space has an empty outline and a space's advance.
+    const uint32_t space = font.GlyphForUnicode(' '), nbsp = font.GlyphForUnicode(0xA0);
+    EXPECT_FLOAT_EQ(font.Advance(nbsp), font.Advance(space));
+    Path path;
+    float scale = 0;
+    ASSERT_TRUE(nbsp != 0 && font.LoadOutline(nbsp, path, scale) == 0 && path.IsEmpty());
+    // "A" stands on the baseline, cap height tall.
+    ASSERT_EQ(font.LoadOutline(a, path, scale), 0);
+    EXPECT_FLOAT_EQ(scale, 1.0f / 2048);
+    EXPECT_NEAR(path.Bounds().top, 0, 1);
+    EXPECT_NEAR(path.Bounds().bottom, 1409 + 1, 5);
 }
 
 std::unique_ptr<Font> Built(const FontBuilder& b) {
@@ -584,35 +501,12 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
         EXPECT_EQ(chain.GlyphForUnicode(code), glyph) << code;
     EXPECT_EQ(chain.GlyphForByte('O'), 0x01000003u);
     EXPECT_FLOAT_EQ(chain.Advance(0x01000003), 0.333f);
-    EXPECT_FLOAT_EQ(chain.Advance(3), 0.7f);
     ASSERT_EQ(chain.LoadOutline(0x01000003, path, scale), 0);
     EXPECT_FLOAT_EQ(scale, 0.001f);
     EXPECT_EQ(Outline(path).substr(0, 9), "M150,150 ");
     // A position beyond the chain has no glyph.
     EXPECT_EQ(chain.Advance(0x02000003), 0);
     EXPECT_EQ(chain.LoadOutline(0x02000003, path, scale), -1);
-
-    // A glyph too wide for the low 24 bits (here a chain's own) is passed over.
-    FontChain outer;
-    outer.Add(std::make_unique<FontChain>(std::move(chain)));
-    outer.Add(Built(first));
-    outer.Add(Built(second));
-    EXPECT_EQ(outer.GlyphForUnicode('A'), 1u);
-    EXPECT_EQ(outer.GlyphForUnicode('O'), 0x02000003u);
-    // Extents include the baseline.
-    FontChain above;
-    std::tie(first.yMin, first.yMax, second.yMin, second.yMax) = std::tuple{200, 500, 100, -500};
-    above.Add(Built(first));
-    above.Add(Built(second));
-    EXPECT_EQ(above.Descent(), 0);
-    EXPECT_FLOAT_EQ(above.Ascent(), 0.5f);
-    // Only the first 256 fonts are asked.
-    FontChain many;
-    for (int i = 0; i < 256; ++i)
-        many.Add(Built(first));
-    many.Add(Built(second));
-    EXPECT_EQ(many.GlyphForUnicode('O'), 0u);
-    EXPECT_EQ(many.GlyphForUnicode('A'), 1u);
 }
 
 // Only SYSTEMROOT, which this test sets, clears and puts back, points away
@@ -624,33 +518,25 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     test::ClearEnvironment("SYSTEMROOT");
     const std::string path = FindFontFile("Arial");
     EXPECT_TRUE(!path.empty() && std::filesystem::exists(path)) << path;
-    auto arial = OpenSystemFont("Arial");
     if (path.ends_with(".ttf")) {
+        auto arial = OpenSystemFont("Arial");
         ASSERT_NE(arial, nullptr) << path;
         EXPECT_NE(arial->GlyphForUnicode('A'), 0u);
     }
-    EXPECT_EQ(OpenFirstFont({"Arial", "Geneva"}) != nullptr, arial != nullptr);
 
     const std::filesystem::path root = std::filesystem::path(HARKBOX_BINARY_DIR) / "test-output" /
                                        ("SystemFontsTest-" + std::to_string(getpid()));
+    const std::filesystem::path junk = root / "Fonts" / "Junk.ttf";
     std::filesystem::create_directories(root / "Fonts");
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
-    ASSERT_TRUE(WriteFile((root / "Fonts" / "Junk.ttf").string(), {1, 2, 3}));
-    ASSERT_TRUE(WriteFile((root / "Fonts" / "Empty.ttf").string(), {}));
-    EXPECT_EQ(TrueTypeFont().Load((root / "Fonts" / "Empty.ttf").string()),
-              TrueTypeFont::kEmptyFile);
+    ASSERT_TRUE(WriteFile(junk.string(), {}));
+    EXPECT_EQ(TrueTypeFont().Load(junk.string()), TrueTypeFont::kEmptyFile);
     test::SetEnvironment("SYSTEMROOT", root.string());
-    EXPECT_EQ(FindFontFile("Missing"), root.string() + "/Fonts/Missing.ttf");
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GlyphForByte('O'), 3u);
     EXPECT_EQ(OpenFirstFont({"Missing", nullptr, "Test"}), nullptr);
     std::filesystem::remove_all(root);
-    // Paths are cut at 511 characters.
-    const std::string longRoot(600, 'r');
-    test::SetEnvironment("SYSTEMROOT", longRoot);
-    EXPECT_EQ(FindFontFile("Arial"), longRoot.substr(0, 511));
-    EXPECT_EQ(OpenSystemFont("Arial"), nullptr);
     if (savedRoot) {
         test::SetEnvironment("SYSTEMROOT", *savedRoot);
     } else {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <numeric>
 #include <random>
 #include <string>
@@ -19,7 +18,6 @@ namespace quil {
 namespace {
 
 using Coverage = std::vector<uint8_t>;
-constexpr int32_t kOne = 65536;
 
 // The reference: flattens lines and quadratic curves finely and tests every
 // one of the 16 x 16 sample points of each clip pixel, at ((c + 1) / 16,
@@ -123,32 +121,6 @@ Path Rectangle(float left, float top, float right, float bottom) {
     return Polygon({left, top, right, top, right, bottom, left, bottom});
 }
 
-// A circle of eight quadratic arcs.
-Path Circle(float cx, float cy, float radius) {
-    Path p;
-    const double pi = std::acos(-1.0);
-    const double k = radius / std::cos(pi / 8);
-    p.MoveTo(cx + radius, cy);
-    for (int i = 0; i < 8; ++i) {
-        const auto x = float(cx + k * std::cos((i + 0.5) * pi / 4));
-        const auto y = float(cy + k * std::sin((i + 0.5) * pi / 4));
-        if (i == 7) {
-            p.CloseQuad(x, y);
-        } else {
-            p.QuadTo(x, y, float(cx + radius * std::cos((i + 1) * pi / 4)),
-                     float(cy + radius * std::sin((i + 1) * pi / 4)));
-        }
-    }
-    return p;
-}
-
-Path Join(std::initializer_list<Path> parts) {
-    Path all;
-    for (const Path& p : parts)
-        all.Append(p);
-    return all;
-}
-
 int64_t Total(const Coverage& v) {
     return std::accumulate(v.begin(), v.end(), int64_t{0});
 }
@@ -182,54 +154,27 @@ void ExpectNearReference(const Rect& clip, const Path& path, const std::string& 
 TEST(RasterizerTest, SamplesOfASquareInEveryTracing) {
     // Cells an edge passes through lose their top sample row, those the
     // outline enters without a crossing too; cells never entered take the
-    // state of their row. The start point, direction and direct driving
-    // (the last line ending on the first point) change nothing.
+    // state of their row. The start point and direction change nothing.
     const Coverage square = {240, 240, 0, 255, 255, 0, 0, 0, 0};
     const Rect clip{0, 0, 3, 3};
     EXPECT_EQ(Fill(clip, Polygon({0, 0, 2, 0, 2, 2, 0, 2})), square);
     EXPECT_EQ(Fill(clip, Polygon({2, 2, 2, 0, 0, 0, 0, 2})), square);
-    Rasterizer direct(clip, 0x10000);
-    direct.BeginContour();
-    direct.MoveTo(0, 0);
-    for (const auto& [x, y] : {std::pair{2, 0}, {2, 2}, {0, 2}, {0, 0}})
-        direct.LineTo(x * kOne, y * kOne);
-    direct.CloseContour();
-    EXPECT_EQ(Resolve(direct), square);
     // Flat edges inside cells: part rows, top (less its top sample row) and bottom.
     EXPECT_EQ(Fill(Rect{0, 0, 4, 3}, Rectangle(0, 0.5f, 3, 2.5f)),
               (Coverage{112, 112, 112, 0, 255, 255, 255, 0, 128, 128, 128, 0}));
 
-    // Starting mid-side, mid-slant or at another corner is seamless.
+    // Starting mid-side or mid-slant is seamless.
     const Rect big{0, 0, 12, 12};
     const Coverage box = Fill(big, Polygon({1, 1.3f, 9.5f, 1.3f, 9.5f, 10.2f, 1, 10.2f}));
     EXPECT_EQ(Fill(big, Polygon({1, 5.6f, 1, 1.3f, 9.5f, 1.3f, 9.5f, 10.2f, 1, 10.2f})), box);
-    EXPECT_EQ(Fill(big, Polygon({9.5f, 5.6f, 9.5f, 10.2f, 1, 10.2f, 1, 1.3f, 9.5f, 1.3f})), box);
-    EXPECT_EQ(Fill(big, Polygon({9.5f, 10.2f, 1, 10.2f, 1, 1.3f, 9.5f, 1.3f})), box);
     const Coverage diamond = Fill(big, Polygon({6, 0.5f, 11, 6, 6, 11.5f, 1, 6}));
     EXPECT_EQ(Fill(big, Polygon({8.5f, 3.25f, 11, 6, 6, 11.5f, 1, 6, 6, 0.5f})), diamond);
-    EXPECT_EQ(Fill(big, Polygon({1, 6, 6, 0.5f, 11, 6, 6, 11.5f})), diamond);
 }
 
-TEST(RasterizerTest, ShapesMatchTheReference) {
-    const Rect clip{0, 0, 40, 40};
-    for (const float radius : {1.3f, 3.5f, 7.25f, 18.6f})
-        ExpectNearReference(clip, Circle(20.3f, 19.7f, radius), "circle " + std::to_string(radius));
-    // Even-odd: overlaps cancel, holes traced either way are holes.
-    const Path ring = Join({Circle(20, 20, 15), Circle(20.5f, 20.5f, 9)});
-    const Path overlap = Join({Rectangle(1, 1, 17, 17), Rectangle(9, 9, 30, 30)});
-    const Path hole = Join({Rectangle(1, 1, 31, 31), Rectangle(8, 8, 20, 20)});
-    for (const auto& [name, path] : {std::pair{"ring", ring}, {"overlap", overlap}, {"hole", hole}})
-        ExpectNearReference(clip, path, name);
-    // A waveform band of many short lines.
-    std::vector<float> wave;
-    for (int i = 0; i <= 200; ++i)
-        wave.insert(wave.end(), {i * 2.0f, 17 - 14 * std::abs(std::sin(i * 0.21f))});
-    for (int i = 200; i >= 0; --i)
-        wave.insert(wave.end(), {wave[2 * i], 40 - wave[2 * i + 1]});
-    ExpectNearReference(Rect{0, 0, 400, 40}, Polygon(wave), "waveform");
-
-    // Random outlines reach past every side of the clip and have
-    // near-tangent edges and slivers: two sample rows.
+// Random outlines, some with vertices or a control point alone up to 30000
+// pixels away (well beyond the band, so cut to it), reach past every side of
+// the clip and have near-tangent edges and slivers: two sample rows.
+TEST(RasterizerTest, RandomShapesMatchTheReference) {
     std::mt19937 rng(20240611);
     std::uniform_real_distribution<float> coord(-12, 56);
     for (int shape = 0; shape < 60; ++shape) {
@@ -251,8 +196,6 @@ TEST(RasterizerTest, ShapesMatchTheReference) {
         }
         ExpectNearReference(Rect{-7, 3, 41, 51}, path, "shape " + std::to_string(shape), 40, 16);
     }
-    // Vertices up to 30000 pixels away, well beyond the band, are cut to it;
-    // so is a curve whose control point alone lies far away.
     std::uniform_real_distribution<float> far(-30000, 30000);
     for (int shape = 0; shape < 20; ++shape) {
         Path path;
@@ -266,44 +209,32 @@ TEST(RasterizerTest, ShapesMatchTheReference) {
         path.Close();
         ExpectNearReference(Rect{0, 0, 48, 48}, path, "far shape " + std::to_string(shape), 40, 16);
     }
-    Path bulge;
-    bulge.MoveTo(2, 40);
-    bulge.QuadTo(24, -2000, 46, 40);
-    bulge.Close();
-    ExpectNearReference(Rect{0, 0, 48, 48}, bulge, "bulge");
 }
 
 TEST(RasterizerTest, OnlyTheClipIsDrawn) {
     // Wholly left of the clip, the crossings pair up on its edge and cancel.
-    EXPECT_EQ(Total(Fill(Rect{10, 20, 30, 30}, Circle(0, 25, 6))), 0);
+    EXPECT_EQ(Total(Fill(Rect{10, 20, 30, 30}, Polygon({-6, 25, 0, 19, 6, 25, 0, 31}))), 0);
     // Empty and inverted clips draw nothing and write nothing.
     for (const Rect& empty : {Rect{}, Rect{5, 5, 2, 9}}) {
         Rasterizer r(empty, 0x10000);
-        r.FillPath(Circle(4, 4, 3));
+        r.FillPath(Rectangle(1, 1, 7, 7));
         Mask mask;
         ASSERT_TRUE(mask.SetBounds(Rect{0, 0, 10, 10}));
         mask.Fill(9);
         r.ResolveToMask(mask, Rect{0, 0, 10, 10}, Point{0, 0});
         EXPECT_EQ(*mask.At(4, 4), 9);
     }
-    // A clip far along the coordinate range works where shapes can reach;
-    // one past the 16.16 range cannot be reached but resolves safely.
-    const Coverage far =
-        Fill(Rect{32000, -32760, 32010, -32750}, Rectangle(32002, -32758, 32008, -32752));
-    EXPECT_EQ(far[44], 255);
-    EXPECT_EQ(far[0], 0);
-    EXPECT_EQ(Total(Fill(Rect{40000, 0, 40010, 10}, Rectangle(39990, 2, 40020, 8))), 0);
 }
 
 TEST(RasterizerTest, ExhaustedBlocksLoseCrossingsButResolve) {
     const Rect clip{0, 0, 32, 32};
-    const Path circle = Circle(16, 16, 12);
-    const Coverage full = Fill(clip, circle);
-    EXPECT_EQ(Total(Fill(clip, circle, 1)), 0);  // only the scratch block
-    EXPECT_EQ(Total(Fill(clip, circle, 0)), 0);
-    EXPECT_EQ(Fill(clip, circle, 200), full);
-    EXPECT_EQ(Fill(clip, circle, 0xFFFFFFFF), full);  // more than indices can name
-    const Coverage partial = Fill(clip, circle, 20);
+    const Path diamond = Polygon({16, 3.5f, 28.5f, 16, 16, 28.5f, 3.5f, 16});
+    const Coverage full = Fill(clip, diamond);
+    EXPECT_EQ(Total(Fill(clip, diamond, 1)), 0);  // only the scratch block
+    EXPECT_EQ(Total(Fill(clip, diamond, 0)), 0);
+    EXPECT_EQ(Fill(clip, diamond, 200), full);
+    EXPECT_EQ(Fill(clip, diamond, 0xFFFFFFFF), full);  // more than indices can name
+    const Coverage partial = Fill(clip, diamond, 20);
     EXPECT_NE(partial, full);
     EXPECT_GT(Total(partial), 0);
 }
@@ -322,15 +253,11 @@ TEST(RasterizerTest, ResolveWritesOnlyInsideClipAndDestination) {
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(*mask.At(x, y), clip.Contains(x + 8, y + 7) ? 255 : 7) << x << ", " << y;
     }
-    // Entirely off the mask or the clip, or at extreme offsets: nothing.
+    // Entirely off the mask or the clip: nothing.
     mask.Fill(7);
-    const int32_t lo = std::numeric_limits<int32_t>::min(),
-                  hi = std::numeric_limits<int32_t>::max();
     r.ResolveToMask(mask, clip, Point{100, 100});
     r.ResolveToMask(mask, Rect{30, 30, 40, 40}, Point{0, 0});
     r.ResolveToMask(mask, Rect{15, 15, 15, 20}, Point{0, 0});
-    r.ResolveToMask(mask, clip, Point{lo, 0});
-    r.ResolveToMask(mask, Rect{lo, 0, hi, 20}, Point{hi, 0});
     EXPECT_EQ(Total(Coverage(mask.At(0, 0), mask.At(0, 0) + 64)), 64 * 7);
     // Destinations without writable storage are left alone.
     Mask none;
@@ -353,25 +280,11 @@ TEST(RasterizerTest, ResolveWritesOnlyInsideClipAndDestination) {
     }
 }
 
-TEST(RasterizerTest, DamagedCoordinatesAndPathsFinishSafely) {
-    const Rect clip{0, 0, 30, 20};
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    Path damaged;
-    damaged.MoveTo(nan, 5);
-    damaged.LineTo(1e30f, -1e30f);
-    damaged.QuadTo(-inf, nan, 3e9f, 7);
-    damaged.LineTo(-1e30f, 1e30f);
-    damaged.Close();
-    damaged.MoveTo(-1e30f, -1e30f);
-    damaged.QuadTo(1e30f, -1e30f, 1e30f, 1e30f);
-    damaged.QuadTo(-1e30f, 1e30f, -1e30f, -1e30f);
-    damaged.CloseQuad(inf, -inf);
-    EXPECT_EQ(Fill(clip, damaged).size(), 600u);
-    EXPECT_EQ(Total(Fill(clip, Rectangle(-1e30f, -1e30f, 1e30f, 1e30f))), 600 * 255);
+TEST(RasterizerTest, HugeCoordinatesAndUnclosedPaths) {
+    EXPECT_EQ(Total(Fill(Rect{0, 0, 30, 20}, Rectangle(-1e30f, -1e30f, 1e30f, 1e30f))), 600 * 255);
 
-    // An open contour is closed by a line, also before a move; repeated
-    // closes change nothing; zero-area shapes fill nothing.
+    // An open contour is closed by a line, also before a move; zero-area
+    // shapes fill nothing.
     const Rect small{0, 0, 10, 10};
     const Coverage closed = Fill(small, Rectangle(1, 1, 8, 8));
     Path open;
@@ -380,12 +293,9 @@ TEST(RasterizerTest, DamagedCoordinatesAndPathsFinishSafely) {
     open.LineTo(8, 8);
     open.LineTo(1, 8);
     EXPECT_EQ(Fill(small, open), closed);
-    EXPECT_EQ(Total(Fill(small, Join({open, open}))), 0);
-    Path twice = Rectangle(1, 1, 8, 8);
-    twice.Close();
-    twice.CloseQuad(3, 3);
-    EXPECT_EQ(Fill(small, twice), closed);
-    EXPECT_EQ(Total(Fill(small, Polygon({3, 3, 3, 3, 3, 3}))), 0);
+    Path twiceOpen = open;
+    twiceOpen.Append(open);
+    EXPECT_EQ(Total(Fill(small, twiceOpen)), 0);
     EXPECT_EQ(Total(Fill(small, Polygon({1, 1, 9, 9, 1, 1}))), 0);
 }
 
