@@ -76,7 +76,6 @@ TEST(QueryPackets, ReadsMatchingAnswersIntoFields) {
         {"eight at most", Answer("0\n1\n2\n3\n4\n5\n6\n7\n8\n9"), R::kAnswer, "0|1|2|3|4|5|6|7|"},
         {"a 0 byte ends the text", Answer(std::string("a\nb\0c\nd", 7)), R::kAnswer, "a|b|"},
         // The length field, cut at 535 bytes and at the datagram's end.
-        {"declared 1000", Answer(x600, 1000), R::kAnswer, x535},
         {"declared 535", Answer(x600, 535), R::kAnswer, x535},
         {"declared 536", Answer(x600, 536), R::kAnswer, x535},
         {"beyond the datagram", Answer("T\nA", 400), R::kAnswer, "T|A|"},

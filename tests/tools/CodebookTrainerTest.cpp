@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -52,9 +53,6 @@ TEST(CodebookTrainer, TrainsTwoZeroMeanDistinctCodebooksFromSegments) {
         }
         EXPECT_EQ(CodebookTrainer::Sink(&trainer, segment), 0);
     }
-    EXPECT_EQ(trainer.Rows(0), 400u);
-    EXPECT_EQ(trainer.Rows(1), 1200u);
-
     CodebookTrainer::Options options;
     options.maxIterations = 50;
     std::vector<float> table;
@@ -63,11 +61,10 @@ TEST(CodebookTrainer, TrainsTwoZeroMeanDistinctCodebooksFromSegments) {
     ASSERT_EQ(table.size(), 2 * CodebookTrainer::kBookFloats);
     ExpectGoodBook(table.data());
     ExpectGoodBook(table.data() + CodebookTrainer::kBookFloats);
-    EXPECT_EQ(figures[0].rows, 400u);
-    EXPECT_EQ(figures[1].rows, 1200u);
+    // Row 0 of each segment trains the first book, rows 1 to 3 the second;
     // 256 codewords for 40 tight shapes: every row is close to a codeword.
-    EXPECT_LT(figures[0].meanDistortion, 64 * 0.05 * 0.05);
-    EXPECT_LT(figures[1].meanDistortion, 64 * 0.05 * 0.05);
+    EXPECT_TRUE(figures[0].rows == 400 && figures[1].rows == 1200);
+    EXPECT_LT(std::max(figures[0].meanDistortion, figures[1].meanDistortion), 64 * 0.05 * 0.05);
 
     std::vector<float> again;
     ASSERT_EQ(trainer.Train(options, again, figures), 0);

@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 
-#include "gfx/RenderText.h"
 #include "tests/gfx/FakeFont.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ImageCopyView.h"
@@ -113,14 +112,6 @@ TEST(ViewTest, TextDrawsAlikeCachedDirectAndInPieces) {
     EXPECT_EQ(Pixels(Drawn(*direct, whole)), Pixels(full));
     EXPECT_NE(*full.At(10, 12), kBackground);  // something was drawn
     EXPECT_EQ(*full.At(2, 12), kBackground);   // nothing outside the frame
-    // The cache holds exactly what RenderText puts in a mask.
-    Mask reference;
-    ASSERT_TRUE(reference.SetBounds(cached->frame()));
-    RenderText(reference, cached->frame(), text, cached->style(), cached->frame());
-    for (int32_t y = 2; y < 20; ++y) {
-        for (int32_t x = 4; x < 60; ++x)
-            ASSERT_EQ(*cached->cache().At(x, y), *reference.At(x, y)) << x << "," << y;
-    }
     // A partial repaint changes only its clip, cached or not.
     for (View* view : {static_cast<View*>(cached.get()), static_cast<View*>(direct.get())}) {
         const std::vector<uint32_t> part = Pixels(Drawn(*view, clip)), all = Pixels(full);
