@@ -69,15 +69,6 @@ TEST(CodebookTrainer, TrainsTwoZeroMeanDistinctCodebooksFromSegments) {
     std::vector<float> again;
     ASSERT_EQ(trainer.Train(options, again, figures), 0);
     EXPECT_EQ(again, table);
-
-    // Too few distinct rows for 256 codewords.
-    CodebookTrainer small;
-    for (int s = 0; s < 100; ++s) {
-        Segment segment{};
-        segment.rows[0][0] = static_cast<float>(s);
-        small.AddSegment(segment);
-    }
-    EXPECT_EQ(small.Train(options, again, figures), CodebookTrainer::kTooFewRows);
 }
 
 TEST(CodebookTrainer, FinishingReplacesDuplicatesAndRecentres) {
