@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "tests/ui/UiTestSupport.h"
@@ -37,6 +38,33 @@ using testing::RectanglesOf;
         }
     }
     return ::testing::AssertionSuccess();
+}
+
+// One row of 100 one-pixel columns (column c holds x = c - 1) with the pixels
+// at `gaps` taken out: runs start and end on and next to the 32-cell word
+// boundaries.
+TEST(RegionTest, RunsAroundWordBoundaries) {
+    // The last three leave one-pixel runs that start just before a boundary.
+    const std::vector<std::set<int32_t>> gapSets = {{31},     {63},     {31, 63, 95},    {30},
+                                                    {29, 63}, {30, 62}, {0, 32, 64, 96}, {},
+                                                    {99},     {28, 30}, {60, 62},        {91, 93}};
+    for (const std::set<int32_t>& gaps : gapSets) {
+        Region region;
+        std::vector<Rect> expected;
+        for (int32_t x = 0; x < 100; ++x) {
+            region.Unite(Region(Rect{x, 0, x + 1, 5}));
+            if (gaps.count(x))
+                continue;
+            if (expected.empty() || expected.back().right != x)
+                expected.push_back(Rect{x, 0, x, 5});
+            expected.back().right = x + 1;
+        }
+        for (int32_t x : gaps)
+            region.ExclusiveOr(Region(Rect{x, 0, x + 1, 5}));
+        ASSERT_EQ(region.Stride(), 4u);
+        EXPECT_EQ(RectanglesOf(region), expected) << gaps.size() << " gaps";
+        EXPECT_TRUE(IsConsistent(region));
+    }
 }
 
 // Against a plain model, one flag per pixel: random unions, exclusive ors,
