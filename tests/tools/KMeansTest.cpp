@@ -12,16 +12,20 @@ constexpr int32_t kDim = 16;
 
 TEST(KMeans, ReseedsAnEmptyClusterFromTheFarthestPoint) {
     // Two groups on a line and a starting centre far from both: it wins no
-    // point and takes the farthest one, the first of four at distance 1.
+    // point and takes the farthest one, the first of four at distance 1. One
+    // Lloyd iteration already gives the final centres.
     const std::vector<float> points{0, 1, 2, 10, 11, 12};
     const double start[] = {1, 11, 100};
-    KMeans::Options options;
-    options.k = 3;
-    options.initialCentres = start;
-    KMeans::Result result;
-    ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
-    EXPECT_EQ(result.centroids, (std::vector<double>{1.5, 11, 0}));
-    EXPECT_EQ(result.assignment, (std::vector<int32_t>{2, 0, 0, 1, 1, 1}));
+    for (const int32_t maxIterations : {1, 200}) {
+        KMeans::Options options;
+        options.k = 3;
+        options.initialCentres = start;
+        options.maxIterations = maxIterations;
+        KMeans::Result result;
+        ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
+        EXPECT_EQ(result.centroids, (std::vector<double>{1.5, 11, 0})) << maxIterations;
+        EXPECT_EQ(result.assignment, (std::vector<int32_t>{2, 0, 0, 1, 1, 1})) << maxIterations;
+    }
 }
 
 TEST(KMeans, RefusesTooFewDistinctPoints) {
