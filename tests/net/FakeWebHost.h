@@ -55,16 +55,15 @@ class FakeWebHost {
 
   private:
     using Clock = std::chrono::steady_clock;
-    void Pause(int milliseconds) {
+    static void Pause(int milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
-    // Sends all of `bytes`, or fails.
-    bool Send(SocketHandle connection, const std::string& bytes) {
-        const int64_t n =
-            bytes.empty() ? 0
-                          : SendBytes(connection, reinterpret_cast<const uint8_t*>(bytes.data()),
-                                      bytes.size());
-        return bytes.empty() || (n > 0 && Send(connection, bytes.substr(static_cast<size_t>(n))));
+    // Sends all of `bytes`, up to the first failure.
+    static void Send(SocketHandle connection, const std::string& bytes) {
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        for (size_t sent = 0, n = 1; sent < bytes.size() && n > 0; sent += n)
+            n = static_cast<size_t>(
+                std::max<int64_t>(SendBytes(connection, data + sent, bytes.size() - sent), 0));
     }
 
     void Serve() {

@@ -74,10 +74,7 @@ TEST(QueryClientHandshake, OutcomesOfEachPhase) {
     // More junk than there are attempts, strangers' or damaged: ignored, it
     // uses none of them.
     Replies junk(11, {offer[0].bytes, From::kOtherPort});
-    Bytes wrongMagic = offer[0].bytes;
-    wrongMagic[1] = 'X';
-    for (const Bytes& bytes : {Bytes{}, wrongMagic, Bytes{0x48, 0x42}})
-        junk.push_back({bytes});
+    junk.push_back({Bytes{0x48, 0x42}});
     junk.push_back({offer[0].bytes, From::kOtherAddress});
     junk.push_back({ServerPacket(0x81, 11), From::kOtherPort});
     const Script strangers = {{junk, only(0x81, 9)[0], offer},
@@ -98,13 +95,8 @@ TEST(QueryClientHandshake, OutcomesOfEachPhase) {
         {"strangers' and short replies are ignored", strangers, 0, 3, 3, 2,
          ServerPacket(0x02, 10, 1, kAcceptToken)},
         {"no server", {{{}}}, -5, 10, 0},
-        {"lost packets are sent again", {{{}, offer}, {{}, {{Accept(4)}}}}, 0, 2, 2, 4},
         {"too old", {only(0xC1)}, -7, 1, 0},
-        {"too old only in the offer phase", {.confirm = {only(0xC1)[0], {{Accept(1)}}}}, 0, 1, 2},
-        {"refused on hello", {only(0xC2)}, -6, 1, 0},
-        {"refused in any phase on hello", {only(0xD1)}, -6, 1, 0},
-        {"refused on confirm", {.confirm = only(0xC2)}, -6},
-        {"refused in any phase on confirm", {.confirm = only(0xD1)}, -6},
+        {"refused", {.confirm = only(0xD1)}, -6},
         // Longer than the offer: the server's own is a failure, not junk.
         {"oversized offer", {only(0x81, 11)}, -4, 1, 0},
     };
@@ -126,22 +118,18 @@ TEST(QueryClientHandshake, OutcomesOfEachPhase) {
     }
 }
 
-TEST(QueryClientHandshake, AStopEndsItAfterTheReceiveOrDuringALongWait) {
-    for (const bool early : {true, false}) {
-        Server server(Scripted({{{}}}));
-        StopToken stop;
-        Client client(&stop);
-        client.query.SetAttemptTimeout(600000);  // ten minutes: only the stop can end the wait
-        if (early)
-            stop.RequestStop();
-        std::thread stopper([&] {
-            server.WaitForHandled(1);
-            stop.RequestStop();
-        });
-        EXPECT_EQ(client.Handshake(server), QueryClient::kStopped) << early;
-        stopper.join();
-        EXPECT_EQ(server.ReceivedOfType(0x01).size(), 1u) << early;
-    }
+TEST(QueryClientHandshake, AStopEndsALongWait) {
+    Server server(Scripted({{{}}}));
+    StopToken stop;
+    Client client(&stop);
+    client.query.SetAttemptTimeout(600000);  // ten minutes: only the stop can end the wait
+    std::thread stopper([&] {
+        server.WaitForHandled(1);
+        stop.RequestStop();
+    });
+    EXPECT_EQ(client.Handshake(server), QueryClient::kStopped);
+    stopper.join();
+    EXPECT_EQ(server.ReceivedOfType(0x01).size(), 1u);
 }
 
 // Collects each segment as the code packet that carries it after an accept
@@ -165,7 +153,6 @@ TEST(QueryClientQuery, CodesAnswersAndRefusalsThenGoodbye) {
     strangers.push_back({stranger, From::kOtherAddress});
     strangers.push_back({Answer("x\ny\nOld\nVersion", -1, 2)});
     strangers.push_back({Answer("id\nlink\nTitle\nArtist\n")});
-    const Replies strangersRefusal = {{refusal, From::kOtherPort}, {Answer("a\nb\nT\nA")}};
     constexpr int kAnswered = QueryClient::kAnswered;
     struct Case {
         const char* name;
@@ -178,9 +165,7 @@ TEST(QueryClientQuery, CodesAnswersAndRefusalsThenGoodbye) {
     const Case cases[] = {
         {"strangers first", 1, 1, strangers, kAnswered, "Title|Artist|"},
         {"refusal", 1, 1, {{refusal}}, QueryClient::kRefused},
-        {"a stranger's refusal", 1, 1, strangersRefusal, kAnswered, "T|A|"},
         {"0 candidates mean 1", 0, 1, {}, 0},
-        {"3 candidates", 3, 3, {}, 0},
         {"more than a packet carries", 200, 133, {}, 0},
     };
     for (const Case& c : cases) {
@@ -211,7 +196,7 @@ TEST(QueryClientQuery, CodesAnswersAndRefusalsThenGoodbye) {
     }
 }
 
-TEST(QueryClientQuery, EndsOnTimeLimitsAStopOrWithoutAHandshake) {
+TEST(QueryClientQuery, EndsOnTimeLimitsOrAStop) {
     Server server(Scripted({}));
     const std::vector<float> silence(150 * test::kHop, 0.0f);
     const std::vector<float> noise = test::OnsetSignal(150, {}, 0, 0.5f, 0.3f);
@@ -220,30 +205,25 @@ TEST(QueryClientQuery, EndsOnTimeLimitsAStopOrWithoutAHandshake) {
         const std::vector<float>& samples;
         int64_t later;  // the clock at every poll after the first
         int result;
-        int reads = 1;  // -1: not checked
-        bool handshake = true;
-        bool stop = false;
+        bool stop = false;  // before the start: nothing is read
     };
     const Case cases[] = {
-        {"silence for 4 s", silence, 1004, 0, -1},
         {"silence for 5 s", silence, 1005, QueryClient::kNoSignal},
-        {"sound for 60 s", noise, 1060, 0, -1},
         {"sound for 61 s", noise, 1061, QueryClient::kTimeLimit},
-        {"stopped", noise, 1000, QueryClient::kStopped, 0, true, true},
-        {"no handshake", noise, 1000, QueryClient::kNotConnected, 0, false},
+        {"stopped", noise, 1000, QueryClient::kStopped, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StopToken stop;
         Client client(&stop);
-        ASSERT_EQ(c.handshake ? client.Handshake(server) : 0, 0);
+        ASSERT_EQ(client.Handshake(server), 0);
         if (c.stop)
             stop.RequestStop();
         // The start and the first poll at 1000.
         client.query.SetClock([&c, n = 0]() mutable { return n++ < 2 ? int64_t{1000} : c.later; });
         MemorySource source(c.samples);
         EXPECT_EQ(client.query.RunQuery(source), c.result);
-        EXPECT_TRUE(c.reads < 0 || source.readCalls == c.reads) << source.readCalls;
+        EXPECT_EQ(source.readCalls, c.stop ? 0 : 1);
     }
 }
 

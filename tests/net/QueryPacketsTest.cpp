@@ -21,15 +21,12 @@ Bytes With(Bytes bytes, size_t at, uint8_t value) {
     return bytes;
 }
 
-TEST(QueryPackets, CodePacketLayoutItsBoundsAndShortHeaders) {
+TEST(QueryPackets, CodePacketBoundsAndShortHeaders) {
+    // The layout is checked against the analysis by the query client's
+    // tests; here its bounds: 133 candidates per row at most, even where a
+    // larger packet would fit, and never beyond the buffer.
     const PacketHeader header = {0x48, 0x42, 3, 0x82, 1, 2, 3, 4, 5, 6};
-    const uint8_t codes[12] = {10, 11, 12, 20, 21, 22, 30, 31, 32, 40, 41, 42};
     uint8_t out[1000];
-    ASSERT_EQ(QueryPackets::BuildCodes(header, 3, codes, 70000, out, sizeof out), 26u);
-    EXPECT_EQ(Bytes(out, out + 26),
-              (Bytes{0x48, 0x42, 3,  0x11, 1,  2,  3,  4,  5,  6,  0x11, 0x70, 3,
-                     10,   11,   12, 20,   21, 22, 30, 31, 32, 40, 41,   42,   0}));
-    // 133 candidates per row at most, even where a larger packet would fit.
     const std::vector<uint8_t> many(4 * 134, 7);
     struct Case {
         int32_t m;
@@ -37,11 +34,10 @@ TEST(QueryPackets, CodePacketLayoutItsBoundsAndShortHeaders) {
         size_t length;
     };
     for (const Case& c : {Case{133, kQueryBufferSize, 546}, Case{134, sizeof out, 0},
-                          Case{0, sizeof out, 0}, Case{3, 25, 0}, Case{3, 26, 26}}) {
+                          Case{3, 25, 0}, Case{3, 26, 26}}) {
         EXPECT_EQ(QueryPackets::BuildCodes(header, c.m, many.data(), 0, out, c.capacity), c.length)
             << c.m << " in " << c.capacity;
     }
-    EXPECT_EQ(QueryPackets::BuildCodes(header, 3, nullptr, 0, out, sizeof out), 0u);
     // A short datagram leaves the fallback's bytes in place.
     const PacketHeader fallback = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
     EXPECT_EQ(HandshakePackets::Confirm(
@@ -69,26 +65,19 @@ TEST(QueryPackets, ReadsMatchingAnswersIntoFields) {
     };
     const Case cases[] = {
         {"empty", Answer(""), R::kAnswer, ""},
-        {"two", Answer("a\nb"), R::kAnswer, "a|b|"},
         // Runs of line feeds are one separator, also at either end.
         {"runs", Answer("id\n\n\nlink\nTitle\nArtist\n"), R::kAnswer, "id|link|Title|Artist|"},
-        {"leading", Answer("\n\nTitle\nArtist"), R::kAnswer, "Title|Artist|"},
         {"eight at most", Answer("0\n1\n2\n3\n4\n5\n6\n7\n8\n9"), R::kAnswer, "0|1|2|3|4|5|6|7|"},
         {"a 0 byte ends the text", Answer(std::string("a\nb\0c\nd", 7)), R::kAnswer, "a|b|"},
         // The length field, cut at 535 bytes and at the datagram's end.
-        {"declared 1000", Answer(x600, 1000), R::kAnswer, x535},
-        {"declared 535", Answer(x600, 535), R::kAnswer, x535},
         {"declared 536", Answer(x600, 536), R::kAnswer, x535},
         {"beyond the datagram", Answer("T\nA", 400), R::kAnswer, "T|A|"},
         {"shorter", Answer("Title\nArtist", 3), R::kAnswer, "Tit|"},
         // Only the session's answers and refusals count.
-        {"version 2", Answer("x", -1, 2), R::kIgnore},
         {"wrong token", With(Answer("x"), 5, 0), R::kIgnore},
         {"too short", ServerPacket(0x91, 11, 1, {0xB1, 0xB2}), R::kIgnore},
-        {"unknown type", With(Answer("x"), 3, 0x92), R::kIgnore},
         {"refusal without its token", Bytes{0x48, 0x42, 1, 0xD1, 0xB1}, R::kIgnore},
         {"refusal", ServerPacket(0xD1, 6, 1, {0xB1, 0xB2}), R::kRefused},
-        {"handshake refusal", ServerPacket(0xC2, 10, 1, {0xB1, 0xB2}), R::kIgnore},
     };
     for (const Case& c : cases) {
         AnswerFields fields;

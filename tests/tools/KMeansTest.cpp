@@ -2,110 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
-#include <set>
 #include <vector>
 
 namespace quil {
 namespace {
 
 constexpr int32_t kDim = 16;
-
-// `clusters` well separated centres in kDim dimensions with `each` points
-// around each, in an interleaved order; `truth` gets every point's centre.
-std::vector<float> Clustered(int clusters, int each, std::vector<int>& truth,
-                             std::vector<double>& centres) {
-    std::mt19937 rng(99);
-    std::normal_distribution<double> wide(0.0, 10.0);
-    std::normal_distribution<double> narrow(0.0, 0.3);
-    centres.resize(static_cast<size_t>(clusters) * kDim);
-    for (double& c : centres)
-        c = wide(rng);
-    std::vector<float> points;
-    truth.clear();
-    for (int i = 0; i < each; ++i) {
-        for (int c = 0; c < clusters; ++c) {
-            for (int d = 0; d < kDim; ++d)
-                points.push_back(
-                    static_cast<float>(centres[static_cast<size_t>(c * kDim + d)] + narrow(rng)));
-            truth.push_back(c);
-        }
-    }
-    return points;
-}
-
-TEST(KMeans, FindsSeparatedClustersReproducibly) {
-    std::vector<int> truth;
-    std::vector<double> centres;
-    // 533 points: the assignment step splits them, unevenly, among up to
-    // two workers (one per 256 points).
-    constexpr int kClusters = 13;
-    const std::vector<float> points = Clustered(kClusters, 41, truth, centres);
-    const size_t count = truth.size();
-
-    KMeans::Options options;
-    options.k = kClusters;
-    options.seed = 7;
-    KMeans::Result result;
-    ASSERT_EQ(KMeans::Run(points.data(), count, kDim, options, result), 0);
-    EXPECT_TRUE(result.converged);
-    EXPECT_GE(result.iterations, 2);
-    ASSERT_EQ(result.centroids.size(), size_t{kClusters} * kDim);
-
-    // Every found cluster is exactly one true cluster.
-    std::vector<int> found(kClusters, -1);
-    for (size_t p = 0; p < count; ++p) {
-        int& f = found[static_cast<size_t>(result.assignment[p])];
-        if (f == -1)
-            f = truth[p];
-        ASSERT_EQ(f, truth[p]) << "point " << p;
-    }
-    EXPECT_EQ(std::set<int>(found.begin(), found.end()).size(), size_t{kClusters});
-    // Each centre lies near its true centre; distortion is about the noise,
-    // 16 dimensions x 0.3^2.
-    for (size_t c = 0; c < kClusters; ++c) {
-        for (size_t d = 0; d < kDim; ++d)
-            EXPECT_NEAR(result.centroids[c * kDim + d],
-                        centres[static_cast<size_t>(found[c]) * kDim + d], 0.2);
-    }
-    EXPECT_NEAR(result.meanDistortion, kDim * 0.09, 0.3);
-
-    // Same seed, same answer, whatever the number of threads.
-    for (const int threads : {1, 2, 3}) {
-        KMeans::Options again = options;
-        again.threads = threads;
-        KMeans::Result other;
-        ASSERT_EQ(KMeans::Run(points.data(), count, kDim, again, other), 0);
-        EXPECT_EQ(other.centroids, result.centroids) << threads;
-        EXPECT_EQ(other.assignment, result.assignment) << threads;
-        EXPECT_EQ(other.iterations, result.iterations) << threads;
-    }
-}
-
-TEST(KMeans, OverlappingDataGivesDistinctCentresAndStopsAtTheLimit) {
-    std::mt19937 rng(5);
-    std::normal_distribution<float> noise(0.0f, 1.0f);
-    std::vector<float> points(3000 * kDim);
-    for (float& v : points)
-        v = noise(rng);
-    KMeans::Options options;
-    options.k = 64;
-    options.maxIterations = 3;
-    KMeans::Result result;
-    ASSERT_EQ(KMeans::Run(points.data(), 3000, kDim, options, result), 0);
-    EXPECT_EQ(result.iterations, 3);
-    EXPECT_FALSE(result.converged);
-    std::set<std::vector<double>> unique;
-    for (auto c = result.centroids.begin(); c != result.centroids.end(); c += kDim)
-        unique.emplace(c, c + kDim);
-    EXPECT_EQ(unique.size(), 64u);
-    // A different seed starts elsewhere.
-    options.seed = 2;
-    KMeans::Result other;
-    ASSERT_EQ(KMeans::Run(points.data(), 3000, kDim, options, other), 0);
-    EXPECT_NE(other.centroids, result.centroids);
-}
 
 TEST(KMeans, ReseedsAnEmptyClusterFromTheFarthestPoint) {
     // Two groups on a line and a starting centre far from both: it wins no
@@ -120,14 +23,12 @@ TEST(KMeans, ReseedsAnEmptyClusterFromTheFarthestPoint) {
         options.maxIterations = maxIterations;
         KMeans::Result result;
         ASSERT_EQ(KMeans::Run(points.data(), points.size(), 1, options, result), 0);
-        EXPECT_EQ(result.reseeded, 1) << maxIterations;
-        EXPECT_EQ(result.converged, maxIterations > 1) << maxIterations;
         EXPECT_EQ(result.centroids, (std::vector<double>{1.5, 11, 0})) << maxIterations;
         EXPECT_EQ(result.assignment, (std::vector<int32_t>{2, 0, 0, 1, 1, 1})) << maxIterations;
     }
 }
 
-TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
+TEST(KMeans, RefusesTooFewDistinctPoints) {
     // 300 points but only 10 distinct values.
     std::vector<float> points;
     for (int i = 0; i < 300; ++i)
@@ -136,25 +37,15 @@ TEST(KMeans, RefusesTooFewDistinctPointsAndBadArguments) {
     struct Case {
         int32_t k;
         size_t count;
-        int32_t dim;
-        int32_t maxIterations;
         int result;
     };
-    for (const Case& c : {Case{16, 300, kDim, 200, KMeans::kTooFewPoints},
-                          {16, 8, kDim, 200, KMeans::kTooFewPoints},
-                          {10, 300, kDim, 200, 0},
-                          {0, 300, kDim, 200, KMeans::kBadArguments},
-                          {4, 300, kDim, 0, KMeans::kBadArguments},
-                          {4, 300, 0, 5, KMeans::kBadArguments}}) {
+    for (const Case& c :
+         {Case{16, 300, KMeans::kTooFewPoints}, {16, 8, KMeans::kTooFewPoints}, {10, 300, 0}}) {
         KMeans::Options options;
         options.k = c.k;
-        options.maxIterations = c.maxIterations;
         KMeans::Result result;
-        EXPECT_EQ(KMeans::Run(points.data(), c.count, c.dim, options, result), c.result)
-            << c.k << " " << c.count << " " << c.dim << " " << c.maxIterations;
-        if (c.result == 0) {
-            EXPECT_EQ(result.meanDistortion, 0.0);
-        }
+        EXPECT_EQ(KMeans::Run(points.data(), c.count, kDim, options, result), c.result) << c.k;
+        EXPECT_TRUE(c.result != 0 || result.meanDistortion == 0.0);
     }
 }
 

