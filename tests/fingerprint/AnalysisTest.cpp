@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -153,12 +152,9 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
         {"a sample just above 0.1 is a signal", OneSample(0.100001f, 5000), {}, 11, 11, 1},
         {"the last sample counts", OneSample(0.5f, 10 * 1024 - 1), {}, 11, 11, 1},
         {"44 100 Hz only, not 48 000", one, {}, 0, 0, 9, -1, kRate, 48000},
-        {"44 100 Hz only, not 0", one, {}, 0, 0, 9, -1, kRate, 0},
         {"44 100 Hz only, not 44 099.999", one, {}, 0, 0, 9, -1, kRate, 44099.999},
         {"256 candidates", one, {}, 0, 0, 9, -1, kCandidates, 256},
-        {"the most candidates", one, {}, 0, 0, 9, -1, kCandidates, INT_MAX},
         {"-1 candidates", one, {}, 0, 0, 9, -1, kCandidates, -1},
-        {"the fewest candidates", one, {}, 0, 0, 9, -1, kCandidates, INT_MIN},
     };
     for (const AnalysisRun& run : runs) {
         const int32_t candidates = run.setting == kCandidates ? static_cast<int32_t>(run.value) : 0;

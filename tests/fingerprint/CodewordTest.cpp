@@ -191,11 +191,7 @@ TEST(Codebooks, TheEmbeddedTableIsTheDataFile) {
     std::ifstream file(HARKBOX_SOURCE_DIR "/data/codebooks.bin", std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
     ASSERT_EQ(bytes.size(), 2u * 256 * 64 * 4);
-    EXPECT_EQ(EmbeddedCodebookBytes(), 2 * 256 * 64 * 4);
     EXPECT_EQ(std::memcmp(CodebookTable(), bytes.data(), bytes.size()), 0);  // a little-endian host
-    EXPECT_EQ(Codebook(1), CodebookTable() + 256 * 64);
-    EXPECT_EQ(Codebook(-1), nullptr);
-    EXPECT_EQ(Codebook(2), nullptr);
 }
 
 }  // namespace
