@@ -47,7 +47,6 @@ TEST(SqliteCatalogueTest, KeepsSongsCodesAndChecksumAcrossReopening) {
     {
         SqliteCatalogue store;
         ASSERT_EQ(store.Open(path, true), 0) << store.ErrorText();
-        EXPECT_EQ(store.CodebookChecksum(), "");
         ASSERT_EQ(store.SetCodebookChecksum(BuildCodebookChecksum()), 0);
         EXPECT_EQ(store.AddSong({0, "Één", "Bänd", 61.5, "aa", "/x/1.ogg"}, codes), 1);
         EXPECT_EQ(store.AddSong({0, "Two", "", 2, "bb", "/x/2.ogg"}, Codes(0, 2)), 2);
@@ -56,7 +55,6 @@ TEST(SqliteCatalogueTest, KeepsSongsCodesAndChecksumAcrossReopening) {
     }
     SqliteCatalogue store;
     ASSERT_EQ(store.Open(path, false), 0) << store.ErrorText();
-    EXPECT_TRUE(store.HasContent("aa") && !store.HasContent("cc"));
     std::vector<std::pair<SongInfo, RecordingCodes>> read;
     ASSERT_EQ(store.ForEachSong([&](const SongInfo& song, const RecordingCodes& stored) {
         read.emplace_back(song, stored);
