@@ -106,5 +106,9 @@ TEST(Fft, CloseToTheDefiningSumAndBack) {
         ASSERT_NEAR((&data[0].re)[i], (&input[0].re)[i], 8e-6) << i;
 }
 
+TEST(Fft, AnUnusableSizeHasNoWindow) {
+    EXPECT_EQ(Fft(1000).Window(), nullptr);
+}
+
 }  // namespace
 }  // namespace quil

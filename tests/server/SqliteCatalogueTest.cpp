@@ -98,6 +98,7 @@ TEST(SqliteCatalogueTest, RefusesWhatIsNotACatalogueOrIsDamaged) {
         {"UPDATE songs SET row_averages = 5000", 0},
         {"UPDATE songs SET row_averages = -1", 0},
         {"UPDATE songs SET codes = substr(codes, 1, 599)", 0},
+        {"UPDATE songs SET codes = zeroblob(400 * 10)", 0},  // ten tracks
     };
     for (const auto& [damage, opened] : rows) {
         Fresh("damaged.db");
