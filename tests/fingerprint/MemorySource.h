@@ -10,7 +10,7 @@
 namespace quil {
 
 // Samples held in memory. A read past the end fails; after `closeAfterReads`
-// reads the open flag is cleared.
+// successful reads the open flag is cleared.
 class MemorySource : public SampleSource {
   public:
     explicit MemorySource(std::vector<float> samples, double rate = 44100.0)
@@ -25,12 +25,13 @@ class MemorySource : public SampleSource {
             return 1;
         std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), count, out);
         position_ += static_cast<size_t>(count);
-        if (readCalls == closeAfterReads)
+        if (++reads == closeAfterReads)
             open = false;
         return 0;
     }
 
     int32_t readCalls = 0;
+    int32_t reads = 0;
     int32_t closeAfterReads = -1;
 
   private:
