@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "data/SkinArtworkData.h"
 #include "gfx/EmbeddedImage.h"
@@ -11,7 +8,7 @@
 namespace quil {
 namespace {
 
-TEST(SkinArtworkData, EveryImageLoadsInPlaceWithItsSizeAndKindPremultipliedAndNotEmpty) {
+TEST(SkinArtworkData, EveryImageLoadsWithItsSizePremultipliedAndNotEmpty) {
     SkinArtwork art;
     ASSERT_TRUE(LoadSkinArtwork(art));
     EXPECT_EQ(SkinImageFiles().size(), 16u);
@@ -40,11 +37,7 @@ TEST(SkinArtworkData, EveryImageLoadsInPlaceWithItsSizeAndKindPremultipliedAndNo
     };
     for (const auto& e : listed) {
         SCOPED_TRACE(e.name);
-        const Rect want{0, 0, e.width, e.height};
-        // Wrapped in place, not copied.
-        EXPECT_TRUE(
-            e.image ? e.image->bounds() == want && e.image->HasStorage() && !e.image->IsWritable()
-                    : e.mask->bounds() == want && e.mask->HasStorage() && !e.mask->IsWritable());
+        EXPECT_EQ(e.image ? e.image->bounds() : e.mask->bounds(), (Rect{0, 0, e.width, e.height}));
         bool ink = false;
         for (int32_t y = 0; y < e.height; ++y) {
             for (int32_t x = 0; x < e.width; ++x) {
@@ -78,52 +71,6 @@ TEST(SkinArtworkData, CapsHaveTheBodyShapeAndNoSeam) {
         EXPECT_EQ(*left.At(23, y), y < 3 || y > 62 ? 0 : y == 3 ? 240 : 255) << y;
         EXPECT_EQ(*art.rightCapShading.At(0, y), *art.rightCapShading.At(1, y)) << y;
         EXPECT_EQ(*art.rightCapShading.At(0, y), *art.leftCapShading.At(23, y)) << y;
-    }
-}
-
-// A blob cut short, a mask where an image belongs, one missing, and one
-// whose header claims another size than the listed one: each refused, the
-// others still wrapped.
-TEST(SkinArtworkData, DamagedOrMissingBlobsAreRefused) {
-    const std::vector<EmbeddedFile> files(SkinImageFiles().begin(), SkinImageFiles().end());
-    const auto named = [&](const char* name) -> const EmbeddedFile& {
-        for (const EmbeddedFile& f : files) {
-            if (std::strcmp(f.name, name) == 0)
-                return f;
-        }
-        return files.front();
-    };
-    std::vector<uint8_t> smaller(named("closeGlyph").data,
-                                 named("closeGlyph").data + named("closeGlyph").size);
-    Mask probe;
-    ASSERT_TRUE(WrapEmbeddedMask(smaller.data(), smaller.size(), probe));  // 8 x 8
-    smaller[7] = 4;  // height 4: a valid blob, but not the listed 8 x 8
-    const EmbeddedFile& grip = named("resizeGrip");
-    using A = const SkinArtwork&;
-    const struct {
-        EmbeddedFile file;
-        bool (*kept)(A);
-    } cases[] = {
-        {{"resizeGrip", grip.data, grip.size - 1}, [](A a) { return a.resizeGrip.HasStorage(); }},
-        {{"linkButtonDark", named("closeGlyph").data, named("closeGlyph").size},
-         [](A a) { return a.linkButtonDark.HasStorage(); }},
-        {{"zoomGlyph", nullptr, 0}, [](A a) { return a.zoomGlyph.HasStorage(); }},
-        {{"closeGlyph", smaller.data(), smaller.size()},
-         [](A a) { return a.closeGlyph.HasStorage(); }},
-    };
-    SkinArtwork whole;
-    ASSERT_TRUE(LoadSkinArtwork(whole, files));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file.name);
-        std::vector<EmbeddedFile> damaged = files;
-        for (EmbeddedFile& f : damaged) {
-            if (std::strcmp(f.name, c.file.name) == 0)
-                f = c.file;
-        }
-        SkinArtwork art;
-        EXPECT_FALSE(LoadSkinArtwork(art, damaged));
-        EXPECT_FALSE(c.kept(art));
-        EXPECT_TRUE(art.leftCapMask.HasStorage() && art.stopButton[2].HasStorage());
     }
 }
 

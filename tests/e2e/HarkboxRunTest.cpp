@@ -77,7 +77,6 @@ std::pair<std::string, std::string> SongNames(const fs::path& file) {
             source.Artist().empty() ? file.parent_path().filename().string() : source.Artist()};
 }
 
-const std::array<std::string, 3> kReady = {"Harkbox ready", "Click to identify song", ""};
 using Screenshot = std::vector<uint8_t>;  // RGB bytes of the window's rectangle
 
 class HarkboxRunTest : public ::testing::Test {
@@ -142,16 +141,16 @@ class HarkboxRunTest : public ::testing::Test {
                                      "SYSTEMROOT=" + (root_ / "windows").string(),
                                      "PULSE_SERVER=" + pulse_.server(), "NO_AT_BRIDGE=1"},
             (root_ / "harkbox.log").string());
-        ASSERT_EQ(WaitForLines(kReady, 20), 0u) << "the ready state is not shown";
+        ASSERT_EQ(WaitForLines({"Harkbox ready", "Click to identify song", ""}, 20), 0u)
+            << "the ready state is not shown";
     }
 
     // The children end with the fixture, the program first.
     void TearDown() override {
-        std::error_code ignored;
-        if (!root_.empty() && !HasFailure())
-            fs::remove_all(root_, ignored);
-        else if (!root_.empty())
+        if (!root_.empty() && HasFailure())
             std::printf("logs kept in %s\n", root_.c_str());
+        else if (!root_.empty())
+            fs::remove_all(root_);
     }
 
     // The window's rectangle as the screen shows it; empty on failure.

@@ -1,10 +1,10 @@
-// The hop analysis: the optimised stages and the whole analysis bit for bit
-// as their plain forms make them; what a run hands over, when, and how it
-// ends.
+// The hop analysis: the whole analysis bit for bit as its plain form makes
+// it, over ordinary and extreme sound; what a run hands over, when, and how
+// it ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,57 +12,24 @@
 #include "MemorySource.h"
 #include "ReferenceAnalysis.h"
 #include "TestSignals.h"
-#include "fingerprint/BandAnalyzer.h"
 #include "fingerprint/Fingerprint.h"
-#include "fingerprint/OnsetDetector.h"
 #include "fingerprint/Quantiser.h"
+#include "tests/server/SyntheticSongs.h"
 
 namespace quil {
 namespace {
 
-// Music, then silence, then loud noise bursts over a quiet tone.
-std::vector<float> MixedSignal() {
-    std::vector<float> samples = test::MusicLikeSignal(4.0, 2);
-    samples.resize(samples.size() + 20 * test::kHop, 0.0f);
-    std::vector<float> bursts = test::OnsetSignal(60, {5, 20, 21, 40}, 10, 0.9f, 0.001f);
-    samples.insert(samples.end(), bursts.begin(), bursts.end());
-    return samples;
-}
-
-TEST(ReferenceAnalysis, BandsAndOnsetsBitForBit) {
-    // The frames of the mixed signal, then 400 hops of magnitudes from zero
-    // through subnormal to spread over many magnitudes.
-    const std::vector<float> samples = MixedSignal();
+// Hops of noise each at its own loudness, from silence and subnormal values
+// to far above full scale: the extremes of the floor and the onset state.
+std::vector<float> ExtremeSignal() {
     test::Noise noise(9);
-    BandAnalyzer analyzer;
-    test::ReferenceBands plain;
-    OnsetDetector onsets;
-    test::ReferenceOnsets plainOnsets;
-    int32_t fired = 0;
-    for (size_t start = 0; start + 2048 <= samples.size() + 400 * 1024; start += 1024) {
-        SCOPED_TRACE("from sample " + std::to_string(start));
-        const bool sound = start + 2048 <= samples.size();
-        if (sound) {
-            analyzer.Analyse(samples.data() + start);
-            plain.Analyse(samples.data() + start);
-            ASSERT_EQ(std::memcmp(analyzer.magnitudes(), plain.magnitudes, sizeof plain.magnitudes),
-                      0);
-            ASSERT_EQ(std::memcmp(analyzer.bands(), plain.bands, sizeof plain.bands), 0);
-            ASSERT_EQ(analyzer.floor(), plain.floor);
-        }
-        for (float& value : plain.magnitudes) {
-            const float pick = noise.Next(1.0f);
-            const float spread = std::ldexp(pick + 1.0f, static_cast<int>(noise.Next(30.0f)));
-            value = sound ? value : pick < -0.8f ? 0.0f : pick < -0.7f ? 1e-40f : spread;
-        }
-        const bool onset = onsets.Process(plain.magnitudes);
-        ASSERT_EQ(onset, plainOnsets.Process(plain.magnitudes));
-        ASSERT_EQ(onsets.riseCount(), plainOnsets.riseCount);
-        ASSERT_EQ(onsets.peak(), plainOnsets.peak);
-        ASSERT_EQ(onsets.armed(), plainOnsets.armed);
-        fired += onset;
+    std::vector<float> samples(200 * test::kHop);
+    for (size_t hop = 0; hop < 200; ++hop) {
+        const int exponent = hop % 7 == 3 ? -200 : static_cast<int>(noise.Next(70.0f)) - 60;
+        for (size_t i = hop * test::kHop; i < (hop + 1) * test::kHop; ++i)
+            samples[i] = std::ldexp(noise.Next(1.0f), exponent);
     }
-    EXPECT_GT(fired, 3);
+    return samples;
 }
 
 // What a run hands over, and in which hop (the poll is called at the start
@@ -131,15 +98,15 @@ std::vector<int32_t> PlainStarts(const std::vector<float>& samples) {
 TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
     using test::OnsetSignal;
     const std::vector<float> one = OnsetSignal(300, {10});
-    const std::vector<float> mixed = MixedSignal();
-    const std::vector<float> music = test::MusicLikeSignal(6.0);
+    const std::vector<float> music = test::SyntheticSong(6.0, 1);
+    const std::vector<float> extreme = ExtremeSignal();
     const std::vector<int32_t> four = {10, 13, 40, 150};
     const std::vector<int32_t> three = {10, 13, 150};
     const AnalysisRun runs[] = {
         {"segments leave in order, 104 hops on", OnsetSignal(260, four), four, 261, 261},
         {"all 255 candidates", OnsetSignal(260, three), three, 261, 261, 1, 0, kCandidates, 255},
-        {"mixed sound, 4 candidates", mixed, PlainStarts(mixed), 253, 253, 1, 0, kCandidates, 4},
-        {"music", music, PlainStarts(music), 259, 259},
+        {"music, 4 candidates", music, PlainStarts(music), 259, 259, 1, 0, kCandidates, 4},
+        {"silent, subnormal and very loud hops", extreme, PlainStarts(extreme), 201, 201},
         {"candidates 0 mean one", OnsetSignal(130, {10}), {10}, 131, 131},
         {"no options mean one candidate", OnsetSignal(130, {10}), {10}, 0, 131, 9, 0, kNoOptions},
         {"segments unfinished at the end are dropped", OnsetSignal(111, {10}), {}, 112, 112},
@@ -149,16 +116,8 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
         {"a tone after silence is no onset", OnsetSignal(200, {}, 20), {}, 201, 201, 0},
         {"digital silence", std::vector<float>(400 * 1024, 0.0f), {}, 401, 401, 0},
         {"a sample of 0.1 is no signal", OneSample(0.1f, 5000), {}, 11, 11, 0},
-        {"a negative sample is no signal", OneSample(-0.5f, 5000), {}, 11, 11, 0},
         {"a sample just above 0.1 is a signal", OneSample(0.100001f, 5000), {}, 11, 11, 1},
-        {"the last sample counts", OneSample(0.5f, 10 * 1024 - 1), {}, 11, 11, 1},
         {"44 100 Hz only, not 48 000", one, {}, 0, 0, 9, -1, kRate, 48000},
-        {"44 100 Hz only, not 0", one, {}, 0, 0, 9, -1, kRate, 0},
-        {"44 100 Hz only, not 44 099.999", one, {}, 0, 0, 9, -1, kRate, 44099.999},
-        {"256 candidates", one, {}, 0, 0, 9, -1, kCandidates, 256},
-        {"the most candidates", one, {}, 0, 0, 9, -1, kCandidates, INT_MAX},
-        {"-1 candidates", one, {}, 0, 0, 9, -1, kCandidates, -1},
-        {"the fewest candidates", one, {}, 0, 0, 9, -1, kCandidates, INT_MIN},
     };
     for (const AnalysisRun& run : runs) {
         const int32_t candidates = run.setting == kCandidates ? static_cast<int32_t>(run.value) : 0;
@@ -168,9 +127,6 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
                                                : std::vector<Segment>{};
         Recorder analysed;
         for (bool fingerprint : {false, true}) {
-            // AnalyseSegments takes no candidates.
-            if (!fingerprint && (candidates < 0 || candidates > 255))
-                continue;
             SCOPED_TRACE(std::string(run.name) + (fingerprint ? ", codes" : ", segments"));
             const auto given = [&](Setting setting, double otherwise) {
                 return run.setting == setting ? run.value : otherwise;
@@ -207,9 +163,6 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
             analysed = r;
         }
     }
-    MemorySource source(one);
-    EXPECT_EQ(ComputeFingerprint(source, nullptr, nullptr, nullptr), -1);
-    EXPECT_EQ(source.readCalls, 0);
 }
 
 }  // namespace

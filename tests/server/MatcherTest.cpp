@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cmath>
+#include <numbers>
+#include <random>
 
-#include "audiofile/FileSampleSource.h"
 #include "fingerprint/AnalysisConstants.h"
 #include "fingerprint/Fingerprint.h"
+#include "server/FrameSort.h"
+#include "server/GaussianNoise.h"
 #include "server/Matcher.h"
 #include "server/QueryReplay.h"
 #include "tests/server/SyntheticSongs.h"
@@ -13,27 +16,16 @@
 namespace quil {
 namespace {
 
-using test::SongSource;
 using test::SyntheticSong;
 
 // The codes of `samples`, with noisy tracks when `noiseSeed` is not 0.
 RecordingCodes Analyse(const std::vector<float>& samples, uint64_t noiseSeed = 0) {
-    SongSource source(samples);
+    MemorySource source(samples);
     RecordingCodes codes;
     EXPECT_EQ(noiseSeed ? AnalyseRecordingWithNoise(source, noiseSeed, codes)
                         : AnalyseRecording(source, codes),
               0);
     return codes;
-}
-
-// The songs indexed under ids 1, 2, ...
-FingerprintIndex Index(const std::vector<std::vector<float>>& songs, uint64_t noiseSeed = 0) {
-    FingerprintIndex index;
-    for (size_t i = 0; i < songs.size(); ++i)
-        index.AddSong({int64_t(i + 1), "song " + std::to_string(i + 1), "", 0, "", ""},
-                      Analyse(songs[i], noiseSeed ? noiseSeed + i : 0));
-    index.Finish();
-    return index;
 }
 
 // Calls `segment(m, codes, frame)` for each segment the client sends.
@@ -53,13 +45,12 @@ void ClientSegments(SampleSource& source, int32_t candidates, Segment segment) {
 // The catalogue's segment at a hop must be, code for code, the segment a
 // client makes when its onset detector starts one there: that is what lets
 // any client segment find its twin. Noisy tracks keep the clean codes and
-// are the same each time; another rate is refused, leaving no codes.
+// are the same each time.
 TEST(RecordingCodesTest, ClientSegmentsHaveDenseTwinsAndNoisyTracksRepeat) {
     const std::vector<float> song = SyntheticSong(30, 7);
     const RecordingCodes codes = Analyse(song);
-    EXPECT_EQ(codes.segments(), codes.rowAverages() - 96);
     int checked = 0, differing = 0;
-    SongSource source(song);
+    MemorySource source(song);
     ClientSegments(source, 32, [&](int32_t m, const uint8_t* c, int32_t frame) {
         const SegmentCodes dense = codes.At(frame);
         ++checked;
@@ -75,51 +66,22 @@ TEST(RecordingCodesTest, ClientSegmentsHaveDenseTwinsAndNoisyTracksRepeat) {
     ASSERT_EQ(first.noisy.size(), std::size(kNoiseLevelsDb));
     for (size_t t = 0; t < first.noisy.size(); ++t) {
         EXPECT_EQ(first.noisy[t].book0, second.noisy[t].book0);
-        EXPECT_EQ(first.noisy[t].book1.size(), codes.book1.size());
         EXPECT_NE(first.noisy[t].book1, codes.book1);
-    }
-    for (bool noisy : {false, true}) {
-        SongSource other(song);
-        other.sampleRate = 48000;
-        RecordingCodes refused = first;
-        EXPECT_EQ(
-            noisy ? AnalyseRecordingWithNoise(other, 5, refused) : AnalyseRecording(other, refused),
-            -1);
-        EXPECT_TRUE(refused.book0.empty() && refused.book1.empty()) << noisy;
     }
 }
 
-TEST(FingerprintIndexTest, FramesSongsAndPostingsAgree) {
-    RecordingCodes a, b{std::vector<uint8_t>(120, 7), std::vector<uint8_t>(120, 9), {}};
-    for (int h = 0; h < 120; ++h) {
-        a.book0.push_back(static_cast<uint8_t>(h));
-        a.book1.push_back(static_cast<uint8_t>(h + 1));
-    }
+TEST(FingerprintIndexTest, FramesBelongToTheirSongs) {
+    const RecordingCodes a{std::vector<uint8_t>(120, 1), std::vector<uint8_t>(120, 2), {}},
+        b{std::vector<uint8_t>(120, 7), std::vector<uint8_t>(120, 9), {}};
     FingerprintIndex index;
     index.AddSong({1, "a", "", 0, "", ""}, a);
     index.AddSong({2, "empty", "", 0, "", ""}, {});
     index.AddSong({3, "b", "", 0, "", ""}, b);
     index.Finish();
-    ASSERT_EQ(index.songFrames(), 2u * 24u);
     // The last frame of song a, the gap after it, the first of song b, none.
     EXPECT_EQ((std::vector{index.SongAt(index.base(0) + 23), index.SongAt(index.base(0) + 24),
                            index.SongAt(index.base(2)), index.SongAt(-1)}),
               (std::vector{0, -1, 2, -1}));
-    SegmentCodes codes;
-    ASSERT_TRUE(index.CodesAt(index.base(0) + 5, codes));
-    EXPECT_EQ(codes.rows[0], 5);
-    EXPECT_EQ(codes.rows[3], 5 + 96 + 1);
-    // Each pair of rows keys its own postings: (0, 1), (0, 2), (0, 3), (1, 2), (1, 3), (2, 3).
-    const int pairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-    for (int p = 0; p < 6; ++p) {
-        const auto list = index.Postings(p, codes.rows[pairs[p][0]], codes.rows[pairs[p][1]]);
-        EXPECT_TRUE(std::binary_search(list.begin(), list.end(), index.base(0) + 5)) << p;
-    }
-    // Pair (1, 3) of song b's frames: codes 9 and 9, every frame.
-    auto postings = index.Postings(4, 9, 9);
-    ASSERT_EQ(postings.size(), 24u);
-    EXPECT_EQ(postings.front(), index.base(2));
-    EXPECT_TRUE(std::is_sorted(postings.begin(), postings.end()));
     EXPECT_GT(index.CodeShare(1, 9), index.CodeShare(1, 10));
 }
 
@@ -141,17 +103,19 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
     std::normal_distribution<float> hiss(0.0f, 0.002f);
     for (float& sample : songs.back())
         sample = 0.8f * sample + hiss(random);
-    const FingerprintIndex index = Index(songs);
+    FingerprintIndex index;  // song i under id i + 1
+    for (size_t i = 0; i < songs.size(); ++i)
+        index.AddSong({int64_t(i + 1), "", "", 0, "", ""}, Analyse(songs[i]));
+    index.Finish();
     MatcherSettings quickOnly, patientOnly;
     quickOnly.patientThresholdPerLogFrame = 1e9;
     patientOnly.threshold = 1e9;
     for (const MatcherSettings& settings : {quickOnly, patientOnly}) {
         SCOPED_TRACE(settings.threshold > 1e8 ? "patient rule" : "quick rule");
         const Matcher matcher(index, settings);
-        for (const auto& [song, from] :
-             {std::pair(0, 3.0), std::pair(2, 17.5), std::pair(5, 25.0)}) {
+        for (const auto& [song, from] : {std::pair(0, 3.0), std::pair(2, 17.5)}) {
             SCOPED_TRACE(song);
-            SongSource excerpt(songs[size_t(song)], At(from), At(12));
+            MemorySource excerpt = test::Excerpt(songs[size_t(song)], At(from), At(12));
             const ReplayResult result = ReplayQuery(excerpt, matcher);
             ASSERT_TRUE(result.answer.has_value());
             const int64_t id = result.answer->song.id;
@@ -159,23 +123,19 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
             EXPECT_NEAR(result.answer->offsetSeconds, from, 2.0 * kHopSize / kAnalysisRate);
             EXPECT_LT(result.seconds, 10.0);
         }
-        for (uint64_t seed : {21, 22, 23}) {
+        for (uint64_t seed : {21, 22}) {
             const std::vector<float> stranger = SyntheticSong(35, seed);
-            SongSource excerpt(stranger, At(5), At(30));
+            MemorySource excerpt = test::Excerpt(stranger, At(5), At(30));
             EXPECT_FALSE(ReplayQuery(excerpt, matcher).answer.has_value()) << "stranger " << seed;
         }
     }
 
-    // A session ignores malformed segments, and answers once: fed by hand
-    // with wrapping frame numbers, later segments get none.
+    // A session answers once: fed by hand with wrapping frame numbers,
+    // later segments get none.
     const Matcher matcher(index, {});
     auto session = matcher.NewSession();
-    const uint8_t codes[4] = {1, 2, 3, 4};
-    EXPECT_FALSE(session->Add({0, 0, codes}).has_value());
-    EXPECT_FALSE(session->Add({0, 1, nullptr}).has_value());
-    EXPECT_EQ(session->segments(), 0);
     int answers = 0, afterAnswer = 0;
-    SongSource excerpt(songs[1], At(8), At(20));
+    MemorySource excerpt = test::Excerpt(songs[1], At(8), At(20));
     ClientSegments(excerpt, matcher.candidates(), [&](int32_t m, const uint8_t* c, int32_t frame) {
         const uint16_t wrapped = static_cast<uint16_t>((frame + 65500) & 0xFFFF);
         const bool answered = session->Add({wrapped, m, c}).has_value();
@@ -186,37 +146,42 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
     EXPECT_EQ(afterAnswer, 0);
 }
 
-// Three orchestral tracks of one game in the catalogue, indexed as the
-// service indexes (with their noisy tracks), and a fourth of the same style
-// played for a minute at many places: it sounds like them throughout but
-// matches none of them anywhere in particular, and is never named, while a
-// catalogued one is.
-TEST(MatcherTest, AStrangerOfTheSameStyleIsNotNamed) {
-    const std::filesystem::path music = "/usr/share/games/wesnoth/1.16/data/core/music";
-    if (!std::filesystem::exists(music / "loyalists.ogg"))
-        GTEST_SKIP() << "no game music in " << music << " (scripts/setup installs it)";
-    std::vector<std::vector<float>> songs;
-    for (const char* name :
-         {"northerners.ogg", "heroes_rite.ogg", "the_city_falls.ogg", "loyalists.ogg"}) {
-        FileSampleSource source;
-        EXPECT_EQ(source.Open((music / name).string()), 0) << name;
-        std::vector<float>& samples = songs.emplace_back();
-        std::vector<float> block(4096);
-        while (source.Read(static_cast<int32_t>(block.size()), block.data()) == 0)
-            samples.insert(samples.end(), block.begin(), block.end());
+TEST(GaussianNoise, IsStandardNormalNoise) {
+    // Quantile i is where the distribution function reaches (i + 0.5) / 4096.
+    for (uint32_t i = 0; i < 4096; ++i) {
+        const double cdf = 0.5 * std::erfc(-GaussianNoise::Quantile(i) / std::numbers::sqrt2);
+        ASSERT_NEAR(cdf, (i + 0.5) / 4096, 1e-9) << i;
     }
-    const std::vector<float> stranger = std::move(songs.back());
-    songs.pop_back();
-    const Matcher matcher(Index(songs, 1), MatcherSettings{});
-    SongSource known(songs[0], At(60), At(20));
-    ReplayResult result = ReplayQuery(known, matcher);
-    ASSERT_TRUE(result.answer.has_value());
-    EXPECT_EQ(result.answer->song.id, 1);
-    for (double from = 0; from + 60 <= stranger.size() / kAnalysisRate; from += 15) {
-        SongSource excerpt(stranger, At(from), At(60));
-        result = ReplayQuery(excerpt, matcher);
-        EXPECT_FALSE(result.answer.has_value())
-            << "from " << from << " s: " << (result.answer ? result.answer->song.title : "");
+    GaussianNoise noise(7);
+    const int n = 400000;
+    double sum = 0, squares = 0;
+    for (int i = 0; i < n; ++i) {
+        const double v = noise.Next();
+        sum += v;
+        squares += v * v;
+    }
+    EXPECT_NEAR(sum / n, 0, 0.005);
+    EXPECT_NEAR(squares / n, 1, 0.01);
+}
+
+// The radix sort against the plain sort, over value ranges that need one,
+// two and three digits, with and without repeats.
+TEST(FrameSortTest, MatchesSortAndUnique) {
+    const std::pair<uint32_t, size_t> cases[] = {
+        {0, 5},   {1, 100}, {2047, 3000}, {2048, 3000}, {900000, 50000}, {0xFFFFFFFFu, 20000},
+        {5000, 0}};
+    std::mt19937 random(7);
+    std::vector<uint32_t> scratch;
+    for (const auto& [largest, count] : cases) {
+        std::uniform_int_distribution<uint32_t> value(0, largest);
+        std::vector<uint32_t> frames(count);
+        for (uint32_t& frame : frames)
+            frame = value(random);
+        std::vector<uint32_t> expected = frames;
+        std::sort(expected.begin(), expected.end());
+        expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+        SortUniqueFrames(frames, scratch, largest);
+        EXPECT_EQ(frames, expected) << "largest " << largest << ", count " << count;
     }
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <random>
 #include <vector>
 
-#include "fingerprint/SampleSource.h"
+#include "tests/fingerprint/MemorySource.h"
 
 namespace quil::test {
 
@@ -50,28 +51,11 @@ inline std::vector<float> SyntheticSong(double seconds, uint64_t seed) {
     return samples;
 }
 
-// Samples in memory read as a live source would deliver them; the last
-// block is padded with zeros, the read after it fails.
-class SongSource : public SampleSource {
-  public:
-    explicit SongSource(const std::vector<float>& samples, size_t from = 0, size_t length = 0)
-        : samples_(samples),
-          position_(from),
-          end_(length > 0 ? std::min(samples.size(), from + length) : samples.size()) {
-        sampleRate = 44100.0;
-        open = true;
-    }
-    int Read(int32_t count, float* out) override {
-        if (position_ >= end_)
-            return 1;
-        for (int32_t i = 0; i < count; ++i)
-            out[i] = position_ < end_ ? samples_[position_++] : 0.0f;
-        return 0;
-    }
-
-  private:
-    const std::vector<float>& samples_;
-    size_t position_, end_;
-};
+// `length` samples of `song` from sample `from` on, as far as it goes.
+inline MemorySource Excerpt(const std::vector<float>& song, size_t from, size_t length) {
+    return MemorySource(
+        {song.begin() + static_cast<ptrdiff_t>(from),
+         song.begin() + static_cast<ptrdiff_t>(std::min(song.size(), from + length))});
+}
 
 }  // namespace quil::test
