@@ -224,6 +224,19 @@ TEST(CompositingTest, EveryOperationMatchesTheReference) {
     }
 }
 
+// Grids wrapping someone else's rows (the embedded artwork) are never
+// written, by the plain operations or the tiled ones.
+TEST(CompositingTest, WrappedRowsAreNeverWritten) {
+    std::mt19937 rng(4);
+    const Image src = RandomImage(Rect{0, 0, 4, 4}, rng);
+    alignas(16) uint32_t rows[2][2] = {{1, 2}, {3, 4}};
+    Image wrapped;
+    wrapped.Wrap(reinterpret_cast<const uint8_t*>(rows), 8, 2, 2);
+    copyImage(wrapped, wrapped.bounds(), Point{}, src, src.bounds(), Point{});
+    tiledCopyImage(wrapped, wrapped.bounds(), Point{}, src, src.bounds(), Point{});
+    EXPECT_EQ(Pixels(wrapped), (Words{1, 2, 3, 4}));
+}
+
 // Embedded blobs sit in word-aligned storage, at `offset` bytes in.
 struct Blob {
     std::vector<uint64_t> words;

@@ -51,6 +51,7 @@ TEST(Utf8DecoderTest, CodePointsByTheLeadByte) {
         {'r', "\xDF\xBF", {0x7FF}},
         {'r', "\xE2\x80\xA6", {0x2026}},
         {'r', "\xF0\x9F\x8E\xB5", {0x1F3B5}},
+        {'r', "\xF4\x8F\xBF\xBF", {0x10FFFF}},
         {'r', std::string("a\0b", 3), {'a', 0, 'b'}},  // a range reads past zeros
         {'z', "caf\xC3\xA9", {'c', 'a', 'f', 0xE9}},
         // Marks join the character before where the table lists the pair,
