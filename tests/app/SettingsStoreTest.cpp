@@ -13,7 +13,7 @@
 
 #include "AppTestSupport.h"
 #include "platform/SettingsFiles.h"
-#include "tests/ShellCommands.h"
+#include "tests/ChildProcess.h"
 
 namespace quil {
 namespace {
