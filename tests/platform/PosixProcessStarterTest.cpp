@@ -48,11 +48,12 @@ TEST(PosixProcessStarterTest, FindsExecutableFilesInAbsoluteFoldersOnly) {
         std::string searchPath;
         std::string found;
     } cases[] = {
-        {"tool", b + "/:" + a, b + "/tool"}, {"plain", a + ":" + b, b + "/plain"},  // not
-                                                                                    // executable in
-                                                                                    // a
-        {"dir", a + ":" + b, b + "/dir"},                                           // a folder in a
-        {"tool", ":.:a:../a", ""},           {"a/tool", root.string(), ""},        {"", a, ""},
+        {"tool", b + "/:" + a, b + "/tool"},   // in order, a slash at the end
+        {"plain", a + ":" + b, b + "/plain"},  // not executable in a
+        {"dir", a + ":" + b, b + "/dir"},      // a folder in a
+        {"tool", ":.:a:../a", ""},
+        {"a/tool", root.string(), ""},
+        {"", a, ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PosixProcessStarter::FindOnSearchPath(c.name, c.searchPath), c.found)
