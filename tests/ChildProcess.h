@@ -7,26 +7,18 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 extern char** environ;
 
-// Programs that the tests of whole programs start, watch and end.
+// Programs and shell commands that the tests of whole programs start, watch
+// and end, and the files they leave.
 namespace quil::test {
-
-// Where `program` is found along PATH; empty when it is not.
-inline std::string FindProgram(const std::string& program) {
-    const char* path = getenv("PATH");
-    std::istringstream folders(path ? path : "/usr/bin:/bin");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (access((folder + "/" + program).c_str(), X_OK) == 0)
-            return folder + "/" + program;
-    }
-    return {};
-}
 
 // One program run as a child with this process's environment plus `extra`
 // ("NAME=value" entries replace variables of the same name). Its standard
@@ -67,8 +59,10 @@ class ChildProcess {
             fds_[i] = pipes[i][0];
         }
     }
+    // SIGTERM, and SIGKILL two seconds later.
     ~ChildProcess() {
-        Stop();
+        Signal(SIGTERM);
+        Wait(2);
         close(fds_[0]);
         close(fds_[1]);
     }
@@ -109,12 +103,6 @@ class ChildProcess {
         return status_ >= 0 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
 
-    // SIGTERM, and SIGKILL two seconds later: the exit status as Wait's.
-    int Stop() {
-        Signal(SIGTERM);
-        return Wait(2);
-    }
-
     std::string out;
     std::string err;
 
@@ -152,6 +140,24 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
     if (err)
         *err = process.err;
     return status;
+}
+
+// Runs a shell command (at most a minute): true when it exited with status 0.
+inline bool Shell(const std::string& command) {
+    return RunProgram("sh", {"-c", command}) == 0;
+}
+
+// What a shell command (run at most a minute) printed on its standard output.
+inline std::string Output(const std::string& command) {
+    std::string out;
+    RunProgram("sh", {"-c", command}, &out);
+    return out;
+}
+
+// The whole file; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace quil::test

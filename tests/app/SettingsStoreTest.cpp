@@ -9,7 +9,7 @@
 #include <string>
 
 #include "AppTestSupport.h"
-#include "tests/ShellCommands.h"
+#include "tests/ChildProcess.h"
 
 namespace quil {
 namespace {

@@ -131,12 +131,6 @@ TEST_F(CaptureStreamTest, ReadsEverySampleOnceInOrder) {
     ExpectRead(kRing - 1000, 0);
     PushRamp(kRing - 500, kRing + 3000);
     ExpectRead(4000, kRing - 1000);
-    // A reader more than five seconds behind goes on with the oldest sample
-    // the ring holds, and from there in order.
-    OpenMic();
-    PushRamp(0, kRing + 500);
-    ExpectRead(3, 500);
-    ExpectRead(3, 503);
 }
 
 TEST_F(CaptureStreamTest, PeekTakesEveryStepthOfTheNewestSamples) {
@@ -159,7 +153,8 @@ TEST_F(CaptureStreamTest, PeekTakesEveryStepthOfTheNewestSamples) {
         ASSERT_EQ(stream_.Peek(c.count, out.data(), c.step), 0);
         for (int32_t i = 0; i < c.count; ++i)
             EXPECT_EQ(out[i], c.indices[i] < 0 ? 0.0f : RampValue(c.indices[i])) << i;
-        // Peeking never moves the reader.
+        // Peeking never moves the reader; one more than five seconds behind
+        // goes on with the oldest sample the ring holds.
         ExpectRead(1, std::max<int64_t>(c.written - kRing, 0));
     }
 }
@@ -176,7 +171,6 @@ TEST_F(CaptureStreamTest, AWaitingReaderGoesOnWithNewSoundOrFailsWhenTheCaptureE
         {"the next device", [this] { stream_.Open("Built-in Audio"), PushRamp(0, 1024); }, 0, 1023},
         {"Close", [this] { stream_.Close(); }, CaptureStream::kClosed},
         {"the device gone", [this] { input_.EndCapture(5); }, CaptureStream::kClosed, -1, 1},
-        {"reopened on a missing device", [this] { stream_.Open("Gone"); }, CaptureStream::kClosed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -51,19 +51,17 @@ class PulseDaemon {
                  "sink_properties=device.description=HarkboxTestSink",
                  "-L", "module-null-source source_name=testsource description=HarkboxTestSource"});
         for (int tries = 0; tries < 200 && folder_.size() > 0; ++tries) {
-            if (Pactl({"info"}))
+            if (Pactl("info"))
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         return false;
     }
 
-    // Runs pactl against the daemon (at most 5 s); true when it succeeded.
-    bool Pactl(const std::vector<std::string>& arguments) const {
-        std::string command = "timeout 5 pactl --server=" + server();
-        for (const std::string& argument : arguments)
-            command += " '" + argument + "'";
-        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    // Runs pactl with `arguments` against the daemon (at most 5 s); true
+    // when it succeeded.
+    bool Pactl(const std::string& arguments) const {
+        return Shell("timeout 5 pactl --server=" + server() + " " + arguments + " >/dev/null 2>&1");
     }
 
     // Ends the daemon at once, as a crash would.

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -39,28 +38,23 @@ TEST(FileSampleSource, DeliversTheFileAsMonoExactly) {
         average.push_back(static_cast<float>((static_cast<double>(a[i]) + b[i] + c[i]) / 3));
     }
     const std::vector<float> whole(a.begin(), a.begin() + 2000);
-    const std::vector<float> loud{0.25f, -1.5f, 2.0f, 1e-7f};  // a float file, unclipped
     const struct {
         const char* name;
-        int format;
         std::vector<float> frames;
         int channels;
         std::vector<float> mono;
     } cases[] = {
-        {"mono.wav", kWav16, a, 1, a},
-        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, loud, 1, loud},
-        {"three.wav", kWav16, three, 3, average},
-        {"paced.wav", kWav16, whole, 1, whole},  // whole blocks, at the pace of real time
-        {"empty.wav", kWav16, {}, 1, {}},
+        {"three.wav", three, 3, average},
+        {"paced.wav", whole, 1, whole},  // whole blocks, at the pace of real time
+        {"empty.wav", {}, 1, {}},
     };
     FileSampleSource source;  // each Open closes the file before
     for (const auto& f : cases) {
         SCOPED_TRACE(f.name);
         const std::string path = ScratchPath(f.name);
-        ASSERT_TRUE(WriteSound(path, f.format, 44100, f.channels, f.frames));
+        ASSERT_TRUE(WriteSound(path, kWav16, 44100, f.channels, f.frames));
         source.SetRealTime(std::string(f.name) == "paced.wav");
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
-        EXPECT_EQ(source.FileChannels(), f.channels);
         EXPECT_EQ(source.TotalLength(), static_cast<int64_t>(f.mono.size()));
         // Blocks that straddle the decoder's own; the last one padded with
         // zeros, and the read after it finds the end (and gives zeros).
@@ -82,9 +76,7 @@ TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
         int format, rate;
         int64_t lengthSlack;  // how far the decoder's length may be an estimate
     } cases[] = {
-        {"48000.wav", kWav16, 48000, 0},
         {"8000.wav", kWav16, 8000, 0},
-        {"96000.wav", kWav16, 96000, 0},
         {"48000.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 1024},
         {"32000.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 32000, 4096},
     };
@@ -102,7 +94,6 @@ TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
         FileSampleSource source;
         ASSERT_EQ(source.Open(path), 0) << source.ErrorText();
         EXPECT_EQ(source.sampleRate, 44100.0);
-        EXPECT_EQ(source.FileRate(), c.rate);
         const int64_t length = std::llround(static_cast<double>(frames) * 44100 / c.rate);
         EXPECT_NEAR(source.TotalLength(), length, c.lengthSlack);
         const std::vector<float> got = ReadAll(source, 1);
@@ -123,23 +114,15 @@ TEST(FileSampleSource, ResamplesKeepingPitchLoudnessAndLength) {
 }
 
 TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
-    std::ofstream(ScratchPath("truncated.wav")) << "RIFF\x24" << std::string(3, '\0') << "WAVEfmt ";
-    for (int rate : {999, 1000, 768000, 768001})
-        ASSERT_TRUE(WriteSound(ScratchPath(std::to_string(rate) + ".wav"), kWav16, rate, 1,
-                               Pcm16Ramp(100, 1)));
-    const std::string folder =
-        std::filesystem::path(ScratchPath("missing.wav")).parent_path().string() + "/";
+    const std::string rateTooHigh = ScratchPath("768001.wav");
+    ASSERT_TRUE(WriteSound(rateTooHigh, kWav16, 768001, 1, Pcm16Ramp(100, 1)));
     const struct {
         std::string path;
         int result;
         const char* inError;
     } cases[] = {
-        {folder + "missing.wav", FileSampleSource::kUnreadable, "missing.wav"},
-        {folder + "truncated.wav", FileSampleSource::kUnreadable, "truncated.wav"},
-        {folder + "999.wav", FileSampleSource::kBadFormat, "999 Hz"},
-        {folder + "768001.wav", FileSampleSource::kBadFormat, "768001 Hz"},
-        {folder + "1000.wav", 0, nullptr},
-        {folder + "768000.wav", 0, nullptr},
+        {ScratchPath("missing.wav"), FileSampleSource::kUnreadable, "missing.wav"},
+        {rateTooHigh, FileSampleSource::kBadFormat, "768001 Hz"},
     };
     // No file stays open behind a refusal (counted where the system lists a
     // process's open files; elsewhere the count is 0).
@@ -148,18 +131,15 @@ TEST(FileSampleSource, RefusesWhatItCannotReadAndStaysClosed) {
         return std::distance(std::filesystem::directory_iterator("/proc/self/fd", none), {});
     };
     const auto before = openFiles();
-    const std::ptrdiff_t perOpenFile = before > 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         FileSampleSource source;
         EXPECT_EQ(source.Open(c.path), c.result);
-        EXPECT_EQ(source.ErrorText().find(c.inError ? c.inError : "\n") != std::string::npos,
-                  c.inError != nullptr)
-            << source.ErrorText();
-        EXPECT_EQ(source.open, c.result == 0);
+        EXPECT_NE(source.ErrorText().find(c.inError), std::string::npos) << source.ErrorText();
+        EXPECT_FALSE(source.open);
         float out[8];
-        EXPECT_EQ(source.Read(8, out), c.result == 0 ? 0 : FileSampleSource::kNotOpen);
-        EXPECT_EQ(openFiles(), before + (c.result == 0 ? perOpenFile : 0));
+        EXPECT_EQ(source.Read(8, out), FileSampleSource::kNotOpen);
+        EXPECT_EQ(openFiles(), before);
     }
 }
 

@@ -23,7 +23,6 @@
 
 #include "platform/PlatformWindowSystem.h"
 #include "tests/ChildProcess.h"
-#include "tests/ShellCommands.h"
 
 // Last: Xlib's macros must not meet the project's names.
 #include <X11/Xlib.h>

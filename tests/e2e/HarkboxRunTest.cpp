@@ -27,7 +27,6 @@
 #include "gfx/RenderText.h"
 #include "gfx/TrueTypeFont.h"
 #include "tests/ChildProcess.h"
-#include "tests/ShellCommands.h"
 #include "tests/audio/PulseDaemon.h"
 
 namespace quil {
@@ -93,14 +92,14 @@ class HarkboxRunTest : public ::testing::Test {
 
         // A private X server on a display number it picks and prints itself.
         display_ = std::make_unique<ChildProcess>(
-            FindProgram("Xvfb"), std::vector<std::string>{"-displayfd", "1", "-screen", "0",
-                                                          "1280x800x24", "-nolisten", "tcp"});
+            "Xvfb", std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1280x800x24",
+                                             "-nolisten", "tcp"});
         ASSERT_TRUE(display_->WaitFor("\n", false, 10)) << display_->err;
         setenv("DISPLAY", (":" + display_->out.substr(0, display_->out.find('\n'))).c_str(), 1);
 
         ASSERT_TRUE(pulse_.Start());
         // The null sink's monitor hears what plays; it is the default input.
-        ASSERT_TRUE(pulse_.Pactl({"set-default-source", "testsink.monitor"}));
+        ASSERT_TRUE(pulse_.Pactl("set-default-source testsink.monitor"));
 
         // The catalogue lives with the build; recordings it holds already
         // are skipped, so only the first run indexes.

@@ -31,14 +31,10 @@ TEST(DirectSoundCaptureTest, ListsTheToneDeviceAndCapturesTheTone) {
 
     std::vector<SoundDevice> devices;
     ASSERT_EQ(input->ListDevices(devices), 0);
-    const SoundDevice* tone = nullptr;
-    std::string names;
-    for (const SoundDevice& device : devices) {
-        names += "\"" + device.name + "\" ";
-        if (device.name == toneDevice)
-            tone = &device;
-    }
-    ASSERT_NE(tone, nullptr) << "devices: " << names;
+    const auto tone = std::find_if(devices.begin(), devices.end(), [&](const SoundDevice& device) {
+        return device.name == toneDevice;
+    });
+    ASSERT_NE(tone, devices.end()) << devices.size() << " devices, none named " << toneDevice;
     EXPECT_FALSE(tone->identifier.empty());
 
     std::mutex mutex;

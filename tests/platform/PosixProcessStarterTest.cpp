@@ -48,8 +48,7 @@ TEST(PosixProcessStarterTest, FindsExecutableFilesInAbsoluteFoldersOnly) {
         std::string searchPath;
         std::string found;
     } cases[] = {
-        {"tool", a + ":" + b, a + "/tool"},
-        {"tool", b + "/:" + a, b + "/tool"},
+        {"tool", b + "/:" + a, b + "/tool"},   // in order, a slash at the end
         {"plain", a + ":" + b, b + "/plain"},  // not executable in a
         {"dir", a + ":" + b, b + "/dir"},      // a folder in a
         {"tool", ":.:a:../a", ""},

@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "platform/SettingsFiles.h"
+#include "tests/ChildProcess.h"
 #include "tests/Environment.h"
-#include "tests/ShellCommands.h"
 #endif
 
 namespace quil {
