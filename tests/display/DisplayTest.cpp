@@ -279,8 +279,8 @@ TEST_F(GtkWindowTest, ShowsTheImageAtItsPlaceWithTransparentCornersShowingWhatIs
     EXPECT_TRUE(RunUntil([&] { return Shows(110, 130, kGreen); }));
 }
 
-// Presses, the popup menu, the accelerators and a close request reach the
-// listener; placing the window keeps to its tracking limits.
+// Presses, the popup menu and a close request reach the listener; placing the window keeps to its
+// tracking limits.
 TEST_F(GtkWindowTest, InputReachesTheListenerAndPlacementKeepsTheLimits) {
     TestListener listener;
     listener.menu = {
@@ -320,13 +320,8 @@ TEST_F(GtkWindowTest, InputReachesTheListenerAndPlacementKeepsTheLimits) {
         EXPECT_EQ(listener.Count("rdown 80,50"), 1);
     }
 
-    // The accelerator keys and a close request become commands; the window
-    // stays: its owner decides about closing.
-    listener.Clear();
-    EXPECT_TRUE(
-        RunUntil("mousemove 350 330 search --name 'Harkbox display test' windowfocus --sync key "
-                 "alt+slash alt+question",
-                 [&] { return listener.Of("command") == std::vector<std::string>(2, "104,0"); }));
+    // A close request becomes a command; the window stays: its owner
+    // decides about closing.
     EXPECT_TRUE(RunUntil([] { RequestClose("Harkbox display test"); },
                          [&] { return listener.Count("command " + Text(int32_t(kClose), 0)); }));
 
@@ -347,14 +342,12 @@ TEST_F(GtkWindowTest, TheSettingsDialogReportsTheUsersActionsOnly) {
         {"Harkbox dialog test", "Input device:", "Levels...", 1, 2, 3}, listener, error);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(error, 0);
-    EXPECT_FALSE(dialog->IsVisible());
     // Changes made by the program deliver nothing.
     dialog->SetItems({"none"}, 0, false);
     dialog->SetItems({"Mic", "Line In", "USB"}, 1, true);
     EXPECT_EQ(dialog->Items(), (std::vector<std::string>{"Mic", "Line In", "USB"}));
     EXPECT_TRUE(dialog->ListEnabled());
     dialog->Show();
-    EXPECT_TRUE(dialog->IsVisible());
     // The list has the focus: Down picks the next entry, one command.
     // Opening and closing the drop-down without a change is one command too,
     // its Escape closing the drop-down only; picking from it changes and
@@ -379,8 +372,6 @@ TEST_F(GtkWindowTest, TheSettingsDialogReportsTheUsersActionsOnly) {
         EXPECT_EQ(listener.Count("command 3,0"), step.closes) << step.keys;
         EXPECT_EQ(dialog->SelectedItem(), step.selected) << step.keys;
     }
-    // The owner decides about hiding.
-    EXPECT_TRUE(dialog->IsVisible());
     EXPECT_EQ(listener.Of("command").size(), 4u) << "the button was not pressed";
 }
 
@@ -484,17 +475,14 @@ class HarkboxWindowTest : public ::testing::Test {
         EXPECT_LE(worst, 2) << "the window on the screen differs from " << reference;
     }
 
-    // Right-clicks at window position (x, y) of `r` and picks the menu's
-    // `item`-th entry (1-based, the separator not counted) with the keyboard
+    // Right-clicks at window position (100, 20) of `r` and picks "Close",
+    // the menu's fifth entry (the separator not counted), with the keyboard
     // once the menu has taken it.
-    void ChooseFromMenu(const Rect& r, int item) {
+    void CloseFromMenu(const Rect& r) {
         Shell("xdotool mousemove " + std::to_string(r.left + 100) + " " +
               std::to_string(r.top + 20) + " click 3");
         std::this_thread::sleep_for(300ms);
-        std::string keys;
-        for (int i = 0; i < item; ++i)
-            keys += " Down";
-        Shell("xdotool key --delay 60" + keys + " Return");
+        Shell("xdotool key --delay 60 Down Down Down Down Down Return");
     }
 
     fs::path root_;
@@ -522,7 +510,7 @@ TEST_F(HarkboxWindowTest, OpensWhereItWasClosedAndResizesMovesAndStoresTheWindow
         r = WaitFor([&](const Rect& now) { return now == want; });
         EXPECT_EQ(r, want) << drag;
     }
-    ChooseFromMenu(r, 5);  // "Close"
+    CloseFromMenu(r);
     EXPECT_EQ(program_->Wait(10), 0);
     const std::string stored = ReadFile(Settings());
     EXPECT_NE(stored.find("\"HarkboxWindowOrigin\"=\"(170, 140)\""), std::string::npos) << stored;
@@ -563,7 +551,7 @@ TEST_F(HarkboxWindowTest, TerminateClosesLikeTheMenuAndHostileSettingsDoNoHarm) 
         if (signal == SIGTERM)
             ExpectLooksLikeTheReference(r);
         EXPECT_TRUE(!signal || r == (Rect{40, 40, 240, 106}));
-        signal ? (void)program_->Signal(signal) : ChooseFromMenu(r, 5);
+        signal ? (void)program_->Signal(signal) : CloseFromMenu(r);
         EXPECT_EQ(program_->Wait(10), 0);
         const bool fifo = fs::is_fifo(Settings());
         EXPECT_EQ(fifo, settings && !*settings);
