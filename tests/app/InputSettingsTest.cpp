@@ -82,8 +82,12 @@ TEST_F(InputSettingsTest, ShowListsTheDevicesOnceAndCloseOnlyHides) {
     EXPECT_EQ(Shown(window), "Mic,Line In,USB, @2 hidden");
     listed_ = {"other"};  // not listed again by showing
     EXPECT_EQ(Dialog().ShowInputSettings(system_), 0);
-    EXPECT_EQ(Shown(window), "Mic,Line In,USB, @2");
     EXPECT_EQ(listings_, 1);
+    // Another device in use, the same list: the selection follows, and the
+    // dialog shows again.
+    Dialog().setCurrentDeviceName("Mic");
+    Dialog().RefreshDeviceList({"Mic", "Line In", "USB"});
+    EXPECT_EQ(Shown(window), "Mic,Line In,USB, @0");
 }
 
 TEST_F(InputSettingsTest, RefreshRules) {

@@ -14,7 +14,7 @@ TEST(ResultLinkTest, EncodesTextsAsUtf8QueryComponentsInLinks) {
         {"Az09~_-.", "Az09~_-."},
         {"u\xCC\x88", "%C3%BC"},               // u + U+0308 composes to ü
         {"\xE2\x82\xAC", "%E2%82%AC"},         // U+20AC
-        {"\xF3\xB0\x80\x80", "%F3%B0%80%80"},  // U+F0000: four bytes
+        {"\xF3\xB0\x81\x80", "%F3%B0%81%80"},  // U+F0040: four bytes, each shows a wrong bit
         {"\xF4\x90\x80\x80", "%EF%BF%BD"},     // above U+10FFFF
         {std::string("ab\0cd", 5), "ab"},      // a zero byte ends the text
         {"x\xC3", "x"},                        // a cut-off sequence
