@@ -408,9 +408,11 @@ class HarkboxWindowTest : public ::testing::Test {
 
     // Starts the program and waits for its window; answers where it is.
     Rect Start() {
-        // SIGTERM at its default, whatever this test inherited: the
-        // program keeps an ignored signal ignored.
-        const auto terminate = std::signal(SIGTERM, SIG_DFL);
+        // SIGTERM and SIGINT at their defaults, whatever this test inherited
+        // (a background job ignores SIGINT): the program keeps an ignored
+        // signal ignored.
+        const auto terminate = std::signal(SIGTERM, SIG_DFL),
+                   interrupt = std::signal(SIGINT, SIG_DFL);
         // No accessibility bus: the bare X server has none, and its client
         // library keeps memory that the leak checker would report.
         program_.emplace(HARKBOX_PROGRAM, std::vector<std::string>{},
@@ -420,6 +422,7 @@ class HarkboxWindowTest : public ::testing::Test {
                                                   "NO_AT_BRIDGE=1"},
                          (root_ / "log").string());
         std::signal(SIGTERM, terminate);
+        std::signal(SIGINT, interrupt);
         window_.clear();
         Poll(
             [&] {
@@ -515,9 +518,9 @@ TEST_F(HarkboxWindowTest, OpensWhereItWasClosedAndResizesMovesAndStoresTheWindow
     EXPECT_NE(stored.find("\"HarkboxWindowWidth\"=dword:00000190"), std::string::npos) << stored;
 }
 
-// A terminate request closes like the menu, and hostile settings neither
-// stop nor hang the program; what the file holds afterwards the close
-// stored.
+// A terminate request or Ctrl-C closes like the menu, and hostile settings
+// neither stop nor hang the program; what the file holds afterwards the
+// close stored.
 TEST_F(HarkboxWindowTest, TerminateClosesLikeTheMenuAndHostileSettingsDoNoHarm) {
     int screenWidth = 0, screenHeight = 0;
     std::sscanf(Output("xdotool getdisplaygeometry").c_str(), "%d %d", &screenWidth, &screenHeight);
@@ -530,8 +533,8 @@ TEST_F(HarkboxWindowTest, TerminateClosesLikeTheMenuAndHostileSettingsDoNoHarm) 
     const std::string idle = "Origin\"=\"(40, 40)\"\n\"HarkboxWindowWidth\"=dword:000000c8";
     const std::tuple<int, const char*, std::string> cases[] = {
         {SIGTERM, nullptr, idle},
+        {SIGINT, "", ""},                                                // Ctrl-C, over a FIFO
         {0, "\"HarkboxWindowOrigin\"=\"(2147483600, 40)\"\n", clamped},  // near the limit
-        {0, "", ""},                                                     // a FIFO
     };
     for (const auto& [signal, settings, stored] : cases) {
         SCOPED_TRACE(::testing::Message() << signal << " " << (settings ? settings : "none"));
