@@ -18,26 +18,7 @@
 
 namespace quil::testing {
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            saved_ = old;
-        test::SetEnvironment(name, value);
-    }
-    ~ScopedEnv() {
-        if (saved_)
-            test::SetEnvironment(name_.c_str(), *saved_);
-        else
-            test::ClearEnvironment(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-
-  private:
-    std::string name_;
-    std::optional<std::string> saved_;
-};
+using test::ScopedEnv;
 
 // The program path the tests start the application with. Where the program
 // file has no version block its name makes the settings key: on Linux every

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -512,10 +511,7 @@ TEST(FontChainTest, CharactersComeFromTheFirstFontThatHasThem) {
 // Only SYSTEMROOT, which this test sets, clears and puts back, points away
 // from the system's font configuration.
 TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
-    const char* saved = std::getenv("SYSTEMROOT");
-    const std::optional<std::string> savedRoot =
-        saved ? std::optional<std::string>(saved) : std::nullopt;
-    test::ClearEnvironment("SYSTEMROOT");
+    const test::ScopedEnv noRoot("SYSTEMROOT", nullptr);
     const std::string path = FindFontFile("Arial");
     EXPECT_TRUE(!path.empty() && std::filesystem::exists(path)) << path;
     if (path.ends_with(".ttf")) {
@@ -531,17 +527,12 @@ TEST(SystemFontsTest, FontconfigOrTheSystemRootFolder) {
     ASSERT_TRUE(WriteFile((root / "Fonts" / "Test.ttf").string(), FontBuilder::Basic().Build()));
     ASSERT_TRUE(WriteFile(junk.string(), {}));
     EXPECT_EQ(TrueTypeFont().Load(junk.string()), TrueTypeFont::kEmptyFile);
-    test::SetEnvironment("SYSTEMROOT", root.string());
+    const test::ScopedEnv rootHere("SYSTEMROOT", root.string());
     auto first = OpenFirstFont({"Missing", "Junk", "Test"});
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GlyphForByte('O'), 3u);
     EXPECT_EQ(OpenFirstFont({"Missing", nullptr, "Test"}), nullptr);
     std::filesystem::remove_all(root);
-    if (savedRoot) {
-        test::SetEnvironment("SYSTEMROOT", *savedRoot);
-    } else {
-        test::ClearEnvironment("SYSTEMROOT");
-    }
 }
 
 }  // namespace

@@ -117,9 +117,7 @@ namespace fs = std::filesystem;
 
 TEST(SettingsFilesTest, KeysMapToFilesInTheConfigurationFolder) {
     // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
-    const char* saved[] = {std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME")};
-    const std::string kept[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : ""};
-    test::SetEnvironment("HOME", "/home/someone");
+    const test::ScopedEnv home("HOME", "/home/someone");
     // XDG_CONFIG_HOME, the key, the error and the file's path.
     const std::tuple<const char*, const char*, int, const char*> cases[] = {
         {"/cfg", "SOFTWARE\\Harkbox Project\\Harkbox\\Settings", 0,
@@ -130,14 +128,11 @@ TEST(SettingsFilesTest, KeysMapToFilesInTheConfigurationFolder) {
         {"relative", "Co\\Settings", 0, "/home/someone/.config/Co/Settings.reg"},
     };
     for (const auto& [folder, key, error, file] : cases) {
-        test::SetEnvironment("XDG_CONFIG_HOME", folder);
+        const test::ScopedEnv config("XDG_CONFIG_HOME", folder);
         std::string path;
         EXPECT_EQ(SettingsFiles::PathForKey(key, path), error) << key;
         EXPECT_EQ(path, error == 0 ? file : path) << key;
     }
-    const char* names[] = {"HOME", "XDG_CONFIG_HOME"};
-    for (int i = 0; i < 2; ++i)
-        saved[i] ? test::SetEnvironment(names[i], kept[i]) : test::ClearEnvironment(names[i]);
 }
 
 TEST(SettingsFilesTest, AFailedWriteLeavesTheOldFileAndAWriteKeepsAnotherWritersValue) {
