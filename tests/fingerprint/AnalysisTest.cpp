@@ -60,7 +60,7 @@ struct Recorder {
 };
 
 // What a run is given beyond its sound, one thing at most.
-enum Setting { kNothing, kCandidates, kCloseAfter, kStopPoll, kStopHanding, kNoOptions };
+enum Setting { kNothing, kRate, kCandidates, kCloseAfter, kStopPoll, kStopHanding, kNoOptions };
 
 struct AnalysisRun {
     const char* name;
@@ -99,6 +99,7 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
         {"also when the source closes", one, {}, 113, 113, 1, 0, kCloseAfter, 113},
         {"a poll ends the run before its hop reads", one, {}, 6, 5, 0, -7, kStopPoll, 5},
         {"a hand-over ends it", OnsetSignal(300, {10, 13}), {10}, 115, 115, 1, -7, kStopHanding},
+        {"44 100 Hz only, not 48 000", one, {}, 0, 0, 9, -1, kRate, 48000},
         {"a tone after silence is no onset", OnsetSignal(200, {}, 20), {}, 201, 201, 0},
     };
     for (const AnalysisRun& run : runs) {
@@ -112,7 +113,7 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
             const auto given = [&](Setting setting, double otherwise) {
                 return run.setting == setting ? run.value : otherwise;
             };
-            MemorySource source(run.samples);
+            MemorySource source(run.samples, given(kRate, 44100));
             source.closeAfterReads = static_cast<int32_t>(given(kCloseAfter, -1));
             Recorder r{static_cast<int32_t>(given(kStopPoll, -1)),
                        static_cast<int32_t>(given(kStopHanding, -1))};

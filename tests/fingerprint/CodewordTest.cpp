@@ -106,9 +106,10 @@ TEST(Codewords, EverySearchAsThePlainOne) {
         for (int32_t v = 0; v < count; ++v) {
             const float* vector = &c.vectors[v * 64];
             const int32_t m = candidates[v % 3];
-            std::vector<uint8_t> codes(m);
-            std::vector<double> distances(m);
+            std::vector<uint8_t> codes(m + 1, 77);  // and a place past the m that must stay
+            std::vector<double> distances(m + 1, -1.0);
             FindNearestCodewords(vector, c.book.data(), m, codes.data(), distances.data());
+            ASSERT_TRUE(codes[m] == 77 && distances[m] == -1.0) << "written past the end";
             std::vector<std::pair<double, int32_t>> found;
             for (int32_t j = 0; j < m; ++j)
                 found.emplace_back(distances[j], codes[j]);
