@@ -13,7 +13,6 @@
 #include "ReferenceAnalysis.h"
 #include "TestSignals.h"
 #include "fingerprint/Fingerprint.h"
-#include "fingerprint/Quantiser.h"
 #include "tests/server/SyntheticSongs.h"
 
 namespace quil {
@@ -41,7 +40,6 @@ struct Recorder {
     std::vector<int32_t> starts = {};
     std::vector<int32_t> hops = {};
     std::vector<Segment> segments = {};
-    std::vector<std::vector<double>> sent = {};  // codes, then distances
 
     static int Poll(void* self) {
         auto& r = *static_cast<Recorder*>(self);
@@ -56,21 +54,10 @@ struct Recorder {
         static_cast<Recorder*>(self)->segments.push_back(segment);
         return static_cast<Recorder*>(self)->Handed(segment.startFrame);
     }
-    static int Send(void* self, int32_t m, const uint8_t* codes, const double* distances,
-                    int32_t start) {
-        std::vector<double> sent(codes, codes + 4 * m);
-        sent.insert(sent.end(), distances, distances + 4 * m);
-        static_cast<Recorder*>(self)->sent.push_back(sent);
+    static int Send(void* self, int32_t, const uint8_t*, const double*, int32_t start) {
         return static_cast<Recorder*>(self)->Handed(start);
     }
 };
-
-// A sound that is silent but for one sample.
-std::vector<float> OneSample(float value, size_t at) {
-    std::vector<float> samples(10 * 1024, 0.0f);
-    samples[at] = value;
-    return samples;
-}
 
 // What a run is given beyond its sound, one thing at most.
 enum Setting { kNothing, kRate, kCandidates, kCloseAfter, kStopPoll, kStopHanding, kNoOptions };
@@ -107,17 +94,13 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
         {"all 255 candidates", OnsetSignal(260, three), three, 261, 261, 1, 0, kCandidates, 255},
         {"music, 4 candidates", music, PlainStarts(music), 259, 259, 1, 0, kCandidates, 4},
         {"silent, subnormal and very loud hops", extreme, PlainStarts(extreme), 201, 201},
-        {"candidates 0 mean one", OnsetSignal(130, {10}), {10}, 131, 131},
         {"no options mean one candidate", OnsetSignal(130, {10}), {10}, 0, 131, 9, 0, kNoOptions},
         {"segments unfinished at the end are dropped", OnsetSignal(111, {10}), {}, 112, 112},
         {"also when the source closes", one, {}, 113, 113, 1, 0, kCloseAfter, 113},
         {"a poll ends the run before its hop reads", one, {}, 6, 5, 0, -7, kStopPoll, 5},
         {"a hand-over ends it", OnsetSignal(300, {10, 13}), {10}, 115, 115, 1, -7, kStopHanding},
-        {"a tone after silence is no onset", OnsetSignal(200, {}, 20), {}, 201, 201, 0},
-        {"digital silence", std::vector<float>(400 * 1024, 0.0f), {}, 401, 401, 0},
-        {"a sample of 0.1 is no signal", OneSample(0.1f, 5000), {}, 11, 11, 0},
-        {"a sample just above 0.1 is a signal", OneSample(0.100001f, 5000), {}, 11, 11, 1},
         {"44 100 Hz only, not 48 000", one, {}, 0, 0, 9, -1, kRate, 48000},
+        {"a tone after silence is no onset", OnsetSignal(200, {}, 20), {}, 201, 201, 0},
     };
     for (const AnalysisRun& run : runs) {
         const int32_t candidates = run.setting == kCandidates ? static_cast<int32_t>(run.value) : 0;
@@ -125,7 +108,6 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
         const std::vector<Segment> plain = run.result == 0 && run.setting != kCloseAfter
                                                ? test::ReferenceSegments(run.samples)
                                                : std::vector<Segment>{};
-        Recorder analysed;
         for (bool fingerprint : {false, true}) {
             SCOPED_TRACE(std::string(run.name) + (fingerprint ? ", codes" : ", segments"));
             const auto given = [&](Setting setting, double otherwise) {
@@ -150,17 +132,6 @@ TEST(Analysis, WhatARunHandsOverAndHowItEnds) {
             for (size_t i = 0; !fingerprint && i < std::min(plain.size(), r.segments.size()); ++i)
                 EXPECT_EQ(std::memcmp(r.segments[i].rows, plain[i].rows, sizeof plain[i].rows), 0)
                     << "segment " << i;
-            // The codes are those of the segments, against the books.
-            const int32_t m = std::max(candidates, 1);
-            for (size_t i = 0; fingerprint && i < std::min(r.sent.size(), analysed.segments.size());
-                 ++i) {
-                std::vector<uint8_t> codes(4 * m);
-                std::vector<double> want(4 * m);
-                QuantiseSegment(analysed.segments[i].rows, m, codes.data(), want.data());
-                want.insert(want.begin(), codes.begin(), codes.end());
-                EXPECT_EQ(r.sent[i], want) << "segment " << i;
-            }
-            analysed = r;
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "server/GaussianNoise.h"
 #include "server/Matcher.h"
 #include "server/QueryReplay.h"
+#include "tests/fingerprint/MemorySource.h"
 #include "tests/server/SyntheticSongs.h"
 
 namespace quil {
@@ -44,9 +45,9 @@ void ClientSegments(SampleSource& source, int32_t candidates, Segment segment) {
 
 // The catalogue's segment at a hop must be, code for code, the segment a
 // client makes when its onset detector starts one there: that is what lets
-// any client segment find its twin. Noisy tracks keep the clean codes and
-// are the same each time.
-TEST(RecordingCodesTest, ClientSegmentsHaveDenseTwinsAndNoisyTracksRepeat) {
+// any client segment find its twin. Noisy tracks keep the clean codes
+// beside codes of their own.
+TEST(RecordingCodesTest, ClientSegmentsHaveDenseTwinsAndNoisyTracksDiffer) {
     const std::vector<float> song = SyntheticSong(30, 7);
     const RecordingCodes codes = Analyse(song);
     int checked = 0, differing = 0;
@@ -60,14 +61,12 @@ TEST(RecordingCodesTest, ClientSegmentsHaveDenseTwinsAndNoisyTracksRepeat) {
     EXPECT_GT(checked, 30);
     EXPECT_EQ(differing, 0);
 
-    const RecordingCodes first = Analyse(song, 5), second = Analyse(song, 5);
-    EXPECT_EQ(first.book0, codes.book0);
-    EXPECT_EQ(first.book1, codes.book1);
-    ASSERT_EQ(first.noisy.size(), std::size(kNoiseLevelsDb));
-    for (size_t t = 0; t < first.noisy.size(); ++t) {
-        EXPECT_EQ(first.noisy[t].book0, second.noisy[t].book0);
-        EXPECT_NE(first.noisy[t].book1, codes.book1);
-    }
+    const RecordingCodes noisy = Analyse(song, 5);
+    EXPECT_EQ(noisy.book0, codes.book0);
+    EXPECT_EQ(noisy.book1, codes.book1);
+    ASSERT_EQ(noisy.noisy.size(), std::size(kNoiseLevelsDb));
+    for (const RecordingCodes::Track& track : noisy.noisy)
+        EXPECT_NE(track.book1, codes.book1);
 }
 
 TEST(FingerprintIndexTest, FramesBelongToTheirSongs) {
@@ -85,9 +84,9 @@ TEST(FingerprintIndexTest, FramesBelongToTheirSongs) {
     EXPECT_GT(index.CodeShare(1, 9), index.CodeShare(1, 10));
 }
 
-// Excerpt start in samples, off the hop grid as a live capture would be.
-size_t At(double seconds) {
-    return static_cast<size_t>(seconds * kAnalysisRate) + 337;
+// Excerpt ends in samples, off the hop grid as a live capture would be.
+ptrdiff_t At(double seconds) {
+    return static_cast<ptrdiff_t>(seconds * kAnalysisRate) + 337;
 }
 
 // Each of the two decision rules alone names the right song at the right
@@ -115,7 +114,8 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
         const Matcher matcher(index, settings);
         for (const auto& [song, from] : {std::pair(0, 3.0), std::pair(2, 17.5)}) {
             SCOPED_TRACE(song);
-            MemorySource excerpt = test::Excerpt(songs[size_t(song)], At(from), At(12));
+            const std::vector<float>& whole = songs[size_t(song)];
+            MemorySource excerpt({whole.begin() + At(from), whole.begin() + At(from + 12)});
             const ReplayResult result = ReplayQuery(excerpt, matcher);
             ASSERT_TRUE(result.answer.has_value());
             const int64_t id = result.answer->song.id;
@@ -125,25 +125,10 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
         }
         for (uint64_t seed : {21, 22}) {
             const std::vector<float> stranger = SyntheticSong(35, seed);
-            MemorySource excerpt = test::Excerpt(stranger, At(5), At(30));
+            MemorySource excerpt({stranger.begin() + At(5), stranger.end()});
             EXPECT_FALSE(ReplayQuery(excerpt, matcher).answer.has_value()) << "stranger " << seed;
         }
     }
-
-    // A session answers once: fed by hand with wrapping frame numbers,
-    // later segments get none.
-    const Matcher matcher(index, {});
-    auto session = matcher.NewSession();
-    int answers = 0, afterAnswer = 0;
-    MemorySource excerpt = test::Excerpt(songs[1], At(8), At(20));
-    ClientSegments(excerpt, matcher.candidates(), [&](int32_t m, const uint8_t* c, int32_t frame) {
-        const uint16_t wrapped = static_cast<uint16_t>((frame + 65500) & 0xFFFF);
-        const bool answered = session->Add({wrapped, m, c}).has_value();
-        afterAnswer += answers > 0 && answered;
-        answers += answered;
-    });
-    EXPECT_EQ(answers, 1);
-    EXPECT_EQ(afterAnswer, 0);
 }
 
 TEST(GaussianNoise, IsStandardNormalNoise) {

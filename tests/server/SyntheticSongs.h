@@ -1,13 +1,10 @@
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <random>
 #include <vector>
-
-#include "tests/fingerprint/MemorySource.h"
 
 namespace quil::test {
 
@@ -49,13 +46,6 @@ inline std::vector<float> SyntheticSong(double seconds, uint64_t seed) {
         samples[n] = static_cast<float>(value);
     }
     return samples;
-}
-
-// `length` samples of `song` from sample `from` on, as far as it goes.
-inline MemorySource Excerpt(const std::vector<float>& song, size_t from, size_t length) {
-    return MemorySource(
-        {song.begin() + static_cast<ptrdiff_t>(from),
-         song.begin() + static_cast<ptrdiff_t>(std::min(song.size(), from + length))});
 }
 
 }  // namespace quil::test
