@@ -98,10 +98,6 @@ TEST(HarkboxTool, RenderTextDrawsInkWhereTheTextIs) {
     }
     EXPECT_EQ(outside, 0);
     EXPECT_GT(solid, 25);
-    // The H's left stem: solid from its top (cap height about 10 px) down
-    // to the baseline.
-    EXPECT_GE(std::min(png.at(5, 8), png.at(5, 13)), 200);
-    EXPECT_EQ(png.at(5, 16), 0);
 }
 
 TEST(HarkboxTool, RefusesBadArguments) {

@@ -80,7 +80,6 @@ TEST(WindowTest, PlacementInTheWorkArea) {
     const Rect area{0, 0, 1000, 700}, offset{1920, 30, 3000, 1080};
     for (const auto& [rect, workArea, want] : {
              std::tuple{Rect{-50, -10, 150, 56}, area, Rect{0, 0, 200, 66}},
-             {Rect{900, 680, 1100, 746}, area, Rect{800, 634, 1000, 700}},
              {Rect{-100, 5, 1200, 71}, area, Rect{0, 5, 1000, 71}},
              {Rect{2950, 0, 3150, 66}, offset, Rect{2800, 30, 3000, 96}},
          }) {
