@@ -96,6 +96,8 @@ TEST(QueryClientHandshake, OutcomesOfEachPhase) {
         {"no server", {{{}}}, -5, 10, 0},
         {"too old", {only(0xC1)}, -7, 1, 0},
         {"refused", {.confirm = only(0xD1)}, -6},
+        // Longer than the offer: the server's own is a failure, not junk.
+        {"oversized offer", {only(0x81, 11)}, -4, 1, 0},
     };
     // Signals arriving all the while are no network failure.
     test::SignalStorm signals;

@@ -266,7 +266,7 @@ TEST_F(ButtonTest, LooksAndCommandsFollowPressesDragsAndLostCaptures) {
     EXPECT_EQ(Shown(), kNormal);
 }
 
-TEST_F(ButtonTest, HitOnlyOnOpaquePixels) {
+TEST_F(ButtonTest, HitOnlyOnOpaquePixelsUnlessRectangular) {
     Button& round = MakeButton(0);
     const std::tuple<int, int, bool> hits[] = {{22, 20, true},  {10, 8, false}, {33, 20, true},
                                                {34, 20, false}, {9, 20, false}, {22, 31, true},
@@ -275,6 +275,7 @@ TEST_F(ButtonTest, HitOnlyOnOpaquePixels) {
         EXPECT_EQ(round.hitTest(x, y), hit) << x << "," << y;
     // A press on the corner is no press: the window leaves it to the system.
     EXPECT_FALSE(window.mouseDown(10, 8, 1, 0));
+    EXPECT_TRUE(MakeButton(kButtonRectangular).hitTest(10, 8));
 }
 
 // Two threads change text views and update, each under the window lock, while
