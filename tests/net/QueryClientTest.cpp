@@ -171,8 +171,7 @@ TEST(QueryClientQuery, CodesAnswersAndRefusalsThenGoodbye) {
         EXPECT_FALSE(client.query.connected());
         ASSERT_TRUE(server.WaitForHandled(4));
         // One code packet of the segment's m candidates per row; that its
-        // codes are the analysis's the end-to-end run shows, where the
-        // server finds the recording by them.
+        // codes are the analysis's the end-to-end run shows.
         const std::vector<Bytes> codes = server.ReceivedOfType(0x11);
         ASSERT_EQ(codes.size(), 1u);
         EXPECT_EQ(codes[0].size(), 14u + 4u * static_cast<size_t>(c.m));

@@ -22,9 +22,10 @@ Bytes With(Bytes bytes, size_t at, uint8_t value) {
 }
 
 TEST(QueryPackets, CodePacketBoundsAndShortHeaders) {
-    // The layout is checked against the analysis by the query client's
-    // tests; here its bounds: 133 candidates per row at most, even where a
-    // larger packet would fit, and never beyond the buffer.
+    // The header with the codes type, the start frame (big-endian), m, the
+    // codes and a 0; 133 candidates per row at most, even where a larger
+    // packet would fit, and never beyond the buffer. That the codes are the
+    // analysis's the end-to-end run shows.
     const PacketHeader header = {0x48, 0x42, 3, 0x82, 1, 2, 3, 4, 5, 6};
     uint8_t out[1000];
     const std::vector<uint8_t> many(4 * 134, 7);
@@ -38,6 +39,9 @@ TEST(QueryPackets, CodePacketBoundsAndShortHeaders) {
         EXPECT_EQ(QueryPackets::BuildCodes(header, c.m, many.data(), 0, out, c.capacity), c.length)
             << c.m << " in " << c.capacity;
     }
+    ASSERT_EQ(QueryPackets::BuildCodes(header, 1, many.data(), 0x1234, out, sizeof out), 18u);
+    EXPECT_EQ(Bytes(out, out + 18),
+              (Bytes{0x48, 0x42, 3, 0x11, 1, 2, 3, 4, 5, 6, 0x12, 0x34, 1, 7, 7, 7, 7, 0}));
     // A short datagram leaves the fallback's bytes in place.
     const PacketHeader fallback = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
     EXPECT_EQ(HandshakePackets::Confirm(
