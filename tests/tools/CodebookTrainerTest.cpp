@@ -84,9 +84,6 @@ TEST(CodebookTrainer, FinishingReplacesDuplicatesFromTheRows) {
     std::vector<float> book(CodebookTrainer::kBookFloats);
     EXPECT_EQ(CodebookTrainer::FinishCodebook(centres, rows, book.data()), 2);
     ExpectGoodBook(book.data());
-    // No rows to take duplicates' places from.
-    EXPECT_EQ(CodebookTrainer::FinishCodebook(centres, {}, book.data()),
-              CodebookTrainer::kTooFewRows);
 }
 
 TEST(CodebookTrainer, WritesTheTableAsLittleEndianFloats) {
