@@ -13,6 +13,7 @@
 #include "ReferenceAnalysis.h"
 #include "TestSignals.h"
 #include "fingerprint/Fingerprint.h"
+#include "fingerprint/OnsetDetector.h"
 #include "tests/server/SyntheticSongs.h"
 
 namespace quil {
@@ -29,6 +30,31 @@ std::vector<float> ExtremeSignal() {
             samples[i] = std::ldexp(noise.Next(1.0f), exponent);
     }
     return samples;
+}
+
+// The onset detector against its plain form hop by hop, over magnitudes
+// from zero through subnormal to spread over many octaves with a loud burst
+// every 16 hops: every rise it counts moves the onsets.
+TEST(ReferenceAnalysis, OnsetsHopByHop) {
+    test::Noise noise(9);
+    OnsetDetector onsets;
+    test::ReferenceOnsets plain;
+    float magnitudes[232];
+    int32_t fired = 0;
+    for (int32_t hop = 0; hop < 400; ++hop) {
+        for (float& value : magnitudes) {
+            const float pick = noise.Next(1.0f);
+            const float spread = std::ldexp(pick + 1.0f, static_cast<int>(noise.Next(30.0f)));
+            value = pick < -0.8f ? 0.0f : pick < -0.7f ? 1e-40f : spread;
+            value *= hop % 16 == 0 ? 1e6f : 1.0f;  // a burst: every base rises
+        }
+        const bool onset = onsets.Process(magnitudes);
+        ASSERT_EQ(onset, plain.Process(magnitudes)) << hop;
+        ASSERT_EQ(onsets.riseCount(), plain.riseCount) << hop;
+        ASSERT_EQ(onsets.peak(), plain.peak) << hop;
+        fired += onset;
+    }
+    EXPECT_GT(fired, 3);
 }
 
 // What a run hands over, and in which hop (the poll is called at the start

@@ -44,14 +44,25 @@ std::vector<std::pair<double, int32_t>> PlainNearest(const float* vector, const 
     return all;
 }
 
-// Rows of noise of lengths spread evenly in logarithm over about 0.05 to 5.
+// Zero-mean rows like a segment's, of lengths spread evenly in logarithm
+// over 0.05 to 5.
 std::vector<float> RandomRows(int32_t count, uint64_t seed) {
     test::Noise noise(seed);
     std::vector<float> rows(64 * static_cast<size_t>(count));
     for (int32_t r = 0; r < count; ++r) {
-        const float amplitude = 0.01f * std::pow(100.0f, (noise.Next(1.0f) + 1.0f) / 2);
+        float* row = &rows[64 * r];
+        double mean = 0;
+        double length = 0;
         for (int32_t i = 0; i < 64; ++i)
-            rows[64 * r + i] = noise.Next(amplitude);
+            mean += (row[i] = noise.Next(1.0f)) / 64.0;
+        for (int32_t i = 0; i < 64; ++i) {
+            row[i] = static_cast<float>(row[i] - mean);
+            length += static_cast<double>(row[i]) * row[i];
+        }
+        const double scale =
+            0.05 * std::pow(100.0, (noise.Next(1.0f) + 1.0) / 2) / std::sqrt(length);
+        for (int32_t i = 0; i < 64; ++i)
+            row[i] = static_cast<float>(row[i] * scale);
     }
     return rows;
 }
@@ -92,6 +103,9 @@ std::vector<Case> Cases() {
         row.insert(row.end(), 64, value);
         cases.back().vectors.insert(cases.back().vectors.end(), row.begin(), row.end());
     }
+    // A book with one very long codeword.
+    cases.push_back({"a long codeword", cases[2].book, RandomRows(200, 8)});
+    cases.back().book[40 * 64 + 5] = 1e20f;
     return cases;
 }
 
