@@ -261,6 +261,10 @@ TEST(EmbeddedImageTest, RoundTrip) {
     EXPECT_EQ(wrapped.bounds(), (Rect{0, 0, 3, 4}));
     EXPECT_FALSE(wrapped.IsWritable());
     EXPECT_EQ(Pixels(wrapped), Pixels(source));
+    // A byte short, or rows off the word alignment: refused.
+    const Blob misaligned(encoded, 1);
+    EXPECT_FALSE(WrapEmbeddedImage(blob.data, blob.size - 1, wrapped));
+    EXPECT_FALSE(WrapEmbeddedImage(misaligned.data, misaligned.size, wrapped));
     for (int32_t width : {1, 8, 9, 24}) {
         const Mask mask = RandomMask(Rect{2, 2, 2 + width, 5}, rng);
         const auto bytes = EncodeEmbeddedMask(mask);

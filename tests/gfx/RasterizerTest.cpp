@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <string>
@@ -253,9 +254,10 @@ TEST(RasterizerTest, ResolveWritesOnlyInsideClipAndDestination) {
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(*mask.At(x, y), clip.Contains(x + 8, y + 7) ? 255 : 7) << x << ", " << y;
     }
-    // Entirely off the mask or the clip: nothing.
+    // Entirely off the mask or the clip, or at extreme offsets: nothing.
     mask.Fill(7);
     r.ResolveToMask(mask, clip, Point{100, 100});
+    r.ResolveToMask(mask, clip, Point{std::numeric_limits<int32_t>::min(), 0});
     r.ResolveToMask(mask, Rect{30, 30, 40, 40}, Point{0, 0});
     r.ResolveToMask(mask, Rect{15, 15, 15, 20}, Point{0, 0});
     EXPECT_EQ(Total(Coverage(mask.At(0, 0), mask.At(0, 0) + 64)), 64 * 7);
