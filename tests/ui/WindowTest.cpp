@@ -60,7 +60,10 @@ TEST(WindowTest, CreateAndDestroy) {
     TestWindow window;
     ASSERT_EQ(window.Create(system, Rect{100, 50, 300, 116}, kFlags), 0);
     EXPECT_TRUE(window.headless().IsLayered());
+    window.Minimize();
+    EXPECT_EQ(window.headless().minimizeCount(), 1);
     EXPECT_EQ(window.Destroy(), 0);
+    EXPECT_EQ(window.Destroy(), -1);
     window.update();  // no window: nothing to present, nothing breaks
 }
 
@@ -276,6 +279,8 @@ TEST_F(ButtonTest, HitOnlyOnOpaquePixelsUnlessRectangular) {
     // A press on the corner is no press: the window leaves it to the system.
     EXPECT_FALSE(window.mouseDown(10, 8, 1, 0));
     EXPECT_TRUE(MakeButton(kButtonRectangular).hitTest(10, 8));
+    round.setVisible(false);
+    EXPECT_FALSE(round.hitTest(22, 20));
 }
 
 // Two threads change text views and update, each under the window lock, while
