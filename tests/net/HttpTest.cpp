@@ -50,6 +50,7 @@ TEST(HttpResponse, ReadsHeadsAndRefusesOddOnes) {
         {"HTTP/1.0 99999999999 OK\r\n\r\n", -1},                 // beyond int
         {"HTTP/1.0 200 OK\nServer: x\n\nbody", -1},              // bare line feeds
         {"HTTP/1.0\r\n\r\nbody", -1},                            // no status piece
+        {"HTTP/1.0 200 OK\r\n\r", -1},                           // a final CR without its LF
         {"SMTP 200 OK\r\n\r\n", -1},
     };
     for (const Case& c : cases) {

@@ -73,7 +73,10 @@ TEST(QueryClientHandshake, OutcomesOfEachPhase) {
     // More junk than there are attempts, strangers' or damaged: ignored, it
     // uses none of them.
     Replies junk(11, {offer[0].bytes, From::kOtherPort});
-    junk.push_back({Bytes{0x48, 0x42}});
+    Bytes wrongMagic = offer[0].bytes;
+    wrongMagic[1] = 'X';
+    for (const Bytes& bytes : {wrongMagic, Bytes{0x48, 0x42}})
+        junk.push_back({bytes});
     junk.push_back({offer[0].bytes, From::kOtherAddress});
     junk.push_back({ServerPacket(0x81, 11), From::kOtherPort});
     const Script strangers = {{junk, only(0x81, 9)[0], offer},
