@@ -51,7 +51,7 @@ TEST(RecursiveLockTest, DepthFollowsLevels) {
     RecursiveLock lock;
     EXPECT_TRUE(lock.Lock(0));  // zero levels take nothing
     EXPECT_FALSE(lock.IsHeldByCurrentThread());
-    lock.Lock(3);
+    EXPECT_TRUE(lock.Lock(3));
     EXPECT_EQ(lock.Unlock(2), 1);
     lock.Lock(2);
     EXPECT_EQ(lock.Unlock(0), 3);
