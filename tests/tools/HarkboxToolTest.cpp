@@ -211,9 +211,7 @@ TEST(HarkboxTool, FingerprintPrintsStartFrameAndCodesPerSegment) {
 
 TEST(HarkboxTool, TrainCodebooksRefusesTooLittleAudio) {
     const std::string dir = Scratch("-corpus");
-    const std::string empty = Scratch("-empty");
     std::filesystem::create_directories(dir + "/sub");
-    std::filesystem::create_directories(empty);
     ASSERT_TRUE(WriteOnsets(dir + "/sub/onsets.wav", 215, 22050));
     const std::string table = Scratch(".bin");
 
@@ -221,9 +219,6 @@ TEST(HarkboxTool, TrainCodebooksRefusesTooLittleAudio) {
     EXPECT_NE(few.status, 0);
     EXPECT_NE(few.errors.find("too few distinct rows"), std::string::npos) << few.errors;
     EXPECT_NE(few.out.find("files: 1 used, 0 skipped"), std::string::npos) << few.out;
-    const ToolRun none = Tool("train-codebooks --out '" + table + "' '" + empty + "'");
-    EXPECT_TRUE(none.status != 0 && none.errors.find("no sound files") != std::string::npos)
-        << none.errors;
     EXPECT_FALSE(std::filesystem::exists(table));
 }
 
@@ -233,10 +228,6 @@ TEST(HarkboxTool, HttpGetPrintsResultStatusAndBody) {
     const ToolRun run = Tool("http-get 127.0.0.1 " + port + " /harkbox/harkbox-host");
     EXPECT_TRUE(run.out == "result 0 status 200\nid.example.org" && run.status == 0) << run.out;
     EXPECT_EQ(host.Requests().at(0).rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
-
-    test::FakeWebHost notHttp("SSH-2.0-OpenSSH\r\n");
-    const ToolRun refused = Tool("http-get 127.0.0.1 " + std::to_string(notHttp.port()) + " /");
-    EXPECT_TRUE(refused.out == "result -1 status 0\n" && refused.status != 0) << refused.out;
 }
 
 TEST(HarkboxTool, QueryPrintsTheAnswerAfterTheFirstCodePacket) {
