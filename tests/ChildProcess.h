@@ -53,7 +53,7 @@ class ChildProcess {
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 2 && pipes[i][0] >= 0; ++i) {
             close(pipes[i][1]);
             fcntl(pipes[i][0], F_SETFL, O_NONBLOCK);
             fds_[i] = pipes[i][0];
