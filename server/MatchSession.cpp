@@ -295,12 +295,14 @@ std::optional<SongAnswer> MatchSession::Decide() {
     const MatcherSettings& settings = matcher_.settings();
     const std::vector<MatchCandidate> ranking = Ranking();
     const MatchCandidate* chosen =
-        Leader(ranking, false, matcher_.Threshold(), settings.marginBase, settings.marginShare);
+        Leader(ranking, false, matcher_.Threshold(), settings.marginPerLogFrame * logFrames_,
+               settings.marginShare);
     std::vector<MatchCandidate> patientRanking;
     if (!chosen) {
         patientRanking = Ranking(true);
-        chosen = Leader(patientRanking, true, settings.patientThresholdPerLogFrame * logFrames_,
-                        settings.patientMarginBase, settings.patientMarginShare);
+        chosen =
+            Leader(patientRanking, true, settings.patientThresholdPerLogFrame * logFrames_,
+                   settings.patientMarginPerLogFrame * logFrames_, settings.patientMarginShare);
     }
     if (!chosen)
         return std::nullopt;

@@ -39,12 +39,14 @@ struct MatcherSettings {
     //   threshold + thresholdPerLogFrame x ln(catalogue frames)
     // (a chance hit is likelier among more frames), and lead the best
     // other song (that is not a duplicate of it) by
-    //   marginBase + marginShare x that song's score
+    //   marginPerLogFrame x ln(catalogue frames) + marginShare x that song's score
     // (the best of many wrong songs grows with the evidence heard, and so
-    // does its lead over the next one).
-    double threshold = 5.0;
-    double thresholdPerLogFrame = 1.0;
-    double marginBase = 10.0;
+    // does its lead over the next one). A few seconds of look-alike sound
+    // in another recording make a burst of evidence that the threshold
+    // alone would take for an answer.
+    double threshold = 0.0;
+    double thresholdPerLogFrame = 1.6;
+    double marginPerLogFrame = 1.3;
     double marginShare = 1.0;
     // A second, patient score per contender for faint sound: each segment
     // adds its evidence less a smaller bias (patientBiasShare x ln(frames)),
@@ -52,7 +54,11 @@ struct MatcherSettings {
     // agreements add up while a wrong alignment sinks. It decides with its
     // own rule, the same in form: the best song's patient score reaches
     // patientThresholdPerLogFrame x ln(frames) and leads the best other
-    // song by patientMarginBase + patientMarginShare x that song's score.
+    // song by patientMarginPerLogFrame x ln(frames) + patientMarginShare x
+    // that song's score, measured from zero at least, since the other songs
+    // sink. Excerpts of music not in the catalogue pushed a wrong song's
+    // patient score to 3.7 ln(frames), but never 3 ln(frames) clear of a
+    // runner-up above zero.
     // Either rule names the song; measured on held-out music, neither alone
     // keeps both the quick clean decisions and the noisy recall.
     double patientBiasShare = 0.4;
@@ -63,9 +69,9 @@ struct MatcherSettings {
     // at every offset near the alignment, true music only at its own; a
     // true match keeps its sharp peak. 0 turns it off.
     int32_t patientBackground = 1;
-    double patientThresholdPerLogFrame = 5.5;
-    double patientMarginBase = 16.0;
-    double patientMarginShare = 2.0;
+    double patientThresholdPerLogFrame = 3.0;
+    double patientMarginPerLogFrame = 3.2;
+    double patientMarginShare = 0.5;
     // Noisy tracks of the catalogue that a segment is also scored against
     // (at most as many as the catalogue holds; 0: the clean codes alone).
     int32_t noisyTracks = 2;

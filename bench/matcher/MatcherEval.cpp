@@ -137,13 +137,13 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         {"patientBiasShare", &settings.patientBiasShare},
         {"patientFloor", &settings.patientFloor},
         {"patientThreshold", &settings.patientThresholdPerLogFrame},
-        {"patientMarginBase", &settings.patientMarginBase},
+        {"patientMarginPerLogFrame", &settings.patientMarginPerLogFrame},
         {"patientMarginShare", &settings.patientMarginShare},
         {"segmentCap", &settings.segmentCap},
         {"promoteScore", &settings.promoteScore},
         {"threshold", &settings.threshold},
         {"thresholdPerLogFrame", &settings.thresholdPerLogFrame},
-        {"marginBase", &settings.marginBase},
+        {"marginPerLogFrame", &settings.marginPerLogFrame},
         {"marginShare", &settings.marginShare},
         {"tailShare", &settings.tailShare},
         {"missShare", &settings.missShare}};
@@ -342,8 +342,9 @@ int main(int argc, char** argv) {
     std::ofstream trace;
     if (!tracePath.empty()) {
         trace.open(tracePath);
-        trace
-            << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true\n";
+        trace << "excerpt\tcell\tpositive\tframe\tseconds\ttrue_score\tfirst\tsecond\tleader_true"
+                 "\ttrue_patient\tpatient_first\tpatient_second\tpatient_leader_true"
+                 "\tleader_patient\tpatient_leader_score\n";
     }
     std::map<std::string, CalibrationStats> calibration;
     const double bias =
@@ -367,12 +368,32 @@ int main(int argc, char** argv) {
                     const double first = ranking.empty() ? 0 : ranking[0].score;
                     const double second = ranking.size() < 2 ? 0 : ranking[1].score;
                     const int leaderTrue = !ranking.empty() && ranking[0].song == excerpt.trueSong;
-                    char line[256];
+                    auto patient = static_cast<const MatchSession&>(session).Ranking(true);
+                    double truePatient = 0;
+                    for (const MatchCandidate& c : patient)
+                        if (c.song == excerpt.trueSong)
+                            truePatient = c.patientScore;
+                    // The quick leader's patient score and the patient
+                    // leader's quick score: how the two rules see each
+                    // other's choice.
+                    double leaderPatient = 0, patientLeaderScore = 0;
+                    for (const MatchCandidate& c : patient)
+                        if (!ranking.empty() && c.song == ranking[0].song)
+                            leaderPatient = c.patientScore;
+                    for (const MatchCandidate& c : ranking)
+                        if (!patient.empty() && c.song == patient[0].song)
+                            patientLeaderScore = c.score;
+                    char line[320];
                     std::snprintf(line, sizeof(line),
-                                  "%zu\t%s\t%d\t%d\t%.3f\t%.2f\t%.2f\t%.2f\t%d\n", i,
-                                  excerpt.cell.c_str(), excerpt.trueSong >= 0 ? 1 : 0, frame,
+                                  "%zu\t%s\t%d\t%d\t%.3f\t%.2f\t%.2f\t%.2f\t%d\t%.2f\t%.2f\t%.2f\t%"
+                                  "d\t%.2f\t%.2f\n",
+                                  i, excerpt.cell.c_str(), excerpt.trueSong >= 0 ? 1 : 0, frame,
                                   (frame + kSegmentHops + 1) * kHopSize / kAnalysisRate, trueScore,
-                                  first, second, leaderTrue);
+                                  first, second, leaderTrue, truePatient,
+                                  patient.empty() ? 0 : patient[0].patientScore,
+                                  patient.size() < 2 ? 0 : patient[1].patientScore,
+                                  !patient.empty() && patient[0].song == excerpt.trueSong ? 1 : 0,
+                                  leaderPatient, patientLeaderScore);
                     lines.push_back(line);
                 };
             }
