@@ -55,10 +55,11 @@ struct MatcherSettings {
     // own rule, the same in form: the best song's patient score reaches
     // patientThresholdPerLogFrame x ln(frames) and leads the best other
     // song by patientMarginPerLogFrame x ln(frames) + patientMarginShare x
-    // that song's score, measured from zero at least, since the other songs
-    // sink. Excerpts of music not in the catalogue pushed a wrong song's
-    // patient score to 3.7 ln(frames), but never 3 ln(frames) clear of a
-    // runner-up above zero.
+    // that song's score (its score above zero: sunk songs ask the base
+    // margin alone). On excerpts of music not in the catalogue, a wrong song
+    // passed 3 ln(frames) only with a runner-up close behind, and led sunk
+    // runner-ups by up to 4.8 ln(frames) only below that bar: the margin
+    // stops the one, the threshold the other.
     // Either rule names the song; measured on held-out music, neither alone
     // keeps both the quick clean decisions and the noisy recall.
     double patientBiasShare = 0.4;

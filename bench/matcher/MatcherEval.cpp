@@ -369,17 +369,16 @@ int main(int argc, char** argv) {
                     const double second = ranking.size() < 2 ? 0 : ranking[1].score;
                     const int leaderTrue = !ranking.empty() && ranking[0].song == excerpt.trueSong;
                     auto patient = static_cast<const MatchSession&>(session).Ranking(true);
-                    double truePatient = 0;
-                    for (const MatchCandidate& c : patient)
-                        if (c.song == excerpt.trueSong)
-                            truePatient = c.patientScore;
-                    // The quick leader's patient score and the patient
+                    // Also the quick leader's patient score and the patient
                     // leader's quick score: how the two rules see each
                     // other's choice.
-                    double leaderPatient = 0, patientLeaderScore = 0;
-                    for (const MatchCandidate& c : patient)
+                    double truePatient = 0, leaderPatient = 0, patientLeaderScore = 0;
+                    for (const MatchCandidate& c : patient) {
+                        if (c.song == excerpt.trueSong)
+                            truePatient = c.patientScore;
                         if (!ranking.empty() && c.song == ranking[0].song)
                             leaderPatient = c.patientScore;
+                    }
                     for (const MatchCandidate& c : ranking)
                         if (!patient.empty() && c.song == patient[0].song)
                             patientLeaderScore = c.score;
