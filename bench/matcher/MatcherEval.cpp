@@ -592,6 +592,9 @@ int main(int argc, char** argv) {
                 ++wrong;
                 std::fprintf(stderr, "wrong: %s at %.1f s (%s): %s\n", excerpts[i].path.c_str(),
                              excerpts[i].offsetSeconds, cell.c_str(), outcomes[i].answer.c_str());
+            } else {
+                std::fprintf(stderr, "unnamed: excerpt %zu, %s at %.1f s (%s)\n", i,
+                             excerpts[i].path.c_str(), excerpts[i].offsetSeconds, cell.c_str());
             }
         }
         std::sort(times.begin(), times.end());
