@@ -20,8 +20,18 @@ constexpr size_t kMaxPostings = 4096;
 constexpr size_t kLookAlikeSample = 512;
 // Rows that must agree along two alignments for two songs to be taken as
 // the same music (two releases, a remaster), as a share of the rows
-// compared; unrelated songs agree in a few per cent.
+// compared; unrelated songs agree in a few per cent. The songs are compared
+// over their own codes, every kDuplicateStep hops up to kDuplicateReach
+// hops (20 s) either side of what was heard, not over the segments heard:
+// both alignments were chosen for agreeing with those, so unrelated songs
+// agree there on half their rows. Rows whose code is more than
+// kTellingShare of the catalogue's codes are not compared: the few
+// codewords of near-still sound make up to a tenth of them each, and any
+// two songs holding a chord agree on them.
 constexpr double kDuplicateShare = 0.3;
+constexpr int64_t kDuplicateReach = 860;
+constexpr int64_t kDuplicateStep = 3;
+constexpr double kTellingShare = 0.02;
 // Shifts, in hops, at which a contender's background is measured: beyond
 // the tolerance, within about a row's length or two of the alignment (a row
 // averages 8 hops), where true music has moved on and held sound has not;
@@ -248,23 +258,35 @@ std::vector<MatchCandidate> MatchSession::Ranking(bool patient) const {
 
 bool MatchSession::IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const {
     const int32_t tolerance = matcher_.settings().tolerance;
+    const int64_t first = segments_.front()->frame + leader.offset - kDuplicateReach;
+    const int64_t last = segments_.back()->frame + leader.offset + kDuplicateReach;
+    const int64_t shift = other.offset - leader.offset;
     int32_t compared = 0;
     int32_t equal = 0;
-    for (const auto& segment : segments_) {
+    for (int64_t frame = first; frame <= last; frame += kDuplicateStep) {
         SegmentCodes mine;
-        if (!index_.CodesAt(segment->frame + leader.offset, mine))
+        if (index_.SongAt(frame) != leader.song || !index_.CodesAt(frame, mine))
             continue;
-        int32_t bestEqual = 0;
+        bool telling[4];
+        int32_t tellingRows = 0;
+        for (int32_t row = 0; row < 4; ++row) {
+            telling[row] = index_.CodeShare(row, mine.rows[row]) <= kTellingShare;
+            tellingRows += telling[row];
+        }
+        int32_t bestEqual = -1;
         for (int32_t t = -tolerance; t <= tolerance; ++t) {
             SegmentCodes theirs;
-            if (!index_.CodesAt(segment->frame + other.offset + t, theirs))
+            const int64_t theirFrame = frame + shift + t;
+            if (index_.SongAt(theirFrame) != other.song || !index_.CodesAt(theirFrame, theirs))
                 continue;
             int32_t same = 0;
             for (int32_t row = 0; row < 4; ++row)
-                same += mine.rows[row] == theirs.rows[row];
+                same += telling[row] && mine.rows[row] == theirs.rows[row];
             bestEqual = std::max(bestEqual, same);
         }
-        compared += 4;
+        if (bestEqual < 0)
+            continue;  // beyond the other song's ends
+        compared += tellingRows;
         equal += bestEqual;
     }
     return compared >= 8 && equal >= kDuplicateShare * compared;
