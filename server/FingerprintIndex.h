@@ -52,6 +52,8 @@ class FingerprintIndex {
     int32_t SongAt(int64_t frame) const;
     // First global frame of song `index`.
     uint32_t base(size_t index) const { return bases_[index]; }
+    // One past the last frame of song `index`.
+    uint32_t end(size_t index) const { return ends_[index]; }
     // Codes of global `frame`; false for a gap or beyond the end.
     bool CodesAt(int64_t frame, SegmentCodes& codes) const {
         if (frame < 0 || frame >= static_cast<int64_t>(codes_.size()) ||

@@ -29,7 +29,7 @@ constexpr size_t kLookAlikeSample = 512;
 // codewords of near-still sound make up to a tenth of them each, and any
 // two songs holding a chord agree on them.
 constexpr double kDuplicateShare = 0.3;
-constexpr int64_t kDuplicateReach = 860;
+constexpr int64_t kDuplicateReach = static_cast<int64_t>(20 * kAnalysisRate / kHopSize);
 constexpr int64_t kDuplicateStep = 3;
 constexpr double kTellingShare = 0.02;
 // Shifts, in hops, at which a contender's background is measured: beyond
@@ -258,14 +258,18 @@ std::vector<MatchCandidate> MatchSession::Ranking(bool patient) const {
 
 bool MatchSession::IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const {
     const int32_t tolerance = matcher_.settings().tolerance;
-    const int64_t first = segments_.front()->frame + leader.offset - kDuplicateReach;
-    const int64_t last = segments_.back()->frame + leader.offset + kDuplicateReach;
+    const auto mySong = static_cast<size_t>(leader.song);
+    const auto theirSong = static_cast<size_t>(other.song);
+    const int64_t first = std::max<int64_t>(
+        segments_.front()->frame + leader.offset - kDuplicateReach, index_.base(mySong));
+    const int64_t end = std::min<int64_t>(
+        segments_.back()->frame + leader.offset + kDuplicateReach + 1, index_.end(mySong));
     const int64_t shift = other.offset - leader.offset;
     int32_t compared = 0;
     int32_t equal = 0;
-    for (int64_t frame = first; frame <= last; frame += kDuplicateStep) {
+    for (int64_t frame = first; frame < end; frame += kDuplicateStep) {
         SegmentCodes mine;
-        if (index_.SongAt(frame) != leader.song || !index_.CodesAt(frame, mine))
+        if (!index_.CodesAt(frame, mine))
             continue;
         bool telling[4];
         int32_t tellingRows = 0;
@@ -277,7 +281,8 @@ bool MatchSession::IsDuplicate(const MatchCandidate& leader, const MatchCandidat
         for (int32_t t = -tolerance; t <= tolerance; ++t) {
             SegmentCodes theirs;
             const int64_t theirFrame = frame + shift + t;
-            if (index_.SongAt(theirFrame) != other.song || !index_.CodesAt(theirFrame, theirs))
+            if (theirFrame < index_.base(theirSong) || theirFrame >= index_.end(theirSong) ||
+                !index_.CodesAt(theirFrame, theirs))
                 continue;
             int32_t same = 0;
             for (int32_t row = 0; row < 4; ++row)
