@@ -59,7 +59,12 @@ struct MatcherSettings {
     // margin alone). On excerpts of music not in the catalogue, a wrong song
     // passed 3 ln(frames) only with a runner-up close behind, and led sunk
     // runner-ups by up to 4.8 ln(frames) only below that bar: the margin
-    // stops the one, the threshold the other.
+    // stops the one, the threshold the other. A wider pool of other music,
+    // tried after these were set, broke it: under heavy noise, about three
+    // seconds of sound that one recording shares with a catalogued one
+    // added up past both bars. Consecutive segments score much the same
+    // sound again (the sound of a segment's rows 1 to 3 is that of rows 0
+    // to 2 of a segment 32 hops later).
     // Either rule names the song; measured on held-out music, neither alone
     // keeps both the quick clean decisions and the noisy recall.
     double patientBiasShare = 0.4;

@@ -92,7 +92,31 @@ struct Outcome {
     // song's. Counted apart, neither right nor wrong.
     bool copy = false;
     double seconds = 0;
+    // For music not in the catalogue: the largest share of each rule's
+    // bars its leader reached (1 or more: it would have been named).
+    double quickReach = 0;
+    double patientReach = 0;
 };
+
+// How near a ranking's leader came to a decision rule: the largest factor
+// by which the rule's threshold and both terms of its margin could all be
+// scaled and still let it pass. The best other song counts as the
+// runner-up even where the matcher would take it for a duplicate, so this
+// errs towards nearness.
+double RuleReach(const std::vector<MatchCandidate>& ranking, bool patient, double threshold,
+                 double marginBase, double marginShare) {
+    if (ranking.empty())
+        return 0;
+    auto scoreOf = [patient](const MatchCandidate& c) {
+        return patient ? c.patientScore : c.score;
+    };
+    const double first = scoreOf(ranking[0]);
+    const double second = ranking.size() > 1 ? scoreOf(ranking[1]) : 0.0;
+    if (first <= 0)
+        return 0;
+    return std::min(first / threshold,
+                    (first - second) / (marginBase + marginShare * std::max(second, 0.0)));
+}
 
 void AddNoise(std::vector<float>& samples, double snrDb, std::mt19937_64& random) {
     double power = 0;
@@ -347,8 +371,8 @@ int main(int argc, char** argv) {
                  "\tleader_patient\tpatient_leader_score\n";
     }
     std::map<std::string, CalibrationStats> calibration;
-    const double bias =
-        settings.segmentBiasShare * std::log(static_cast<double>(matcher.index().songFrames()));
+    const double logFrames = std::log(static_cast<double>(matcher.index().songFrames()));
+    const double bias = settings.segmentBiasShare * logFrames;
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < excerpts.size();) {
@@ -469,6 +493,26 @@ int main(int argc, char** argv) {
                 }
                 std::lock_guard lock(traceMutex);
                 calibration[excerpt.cell].Merge(stats);
+            }
+            if (excerpt.trueSong < 0) {
+                // Chained before any tracing observer.
+                auto inner = observe;
+                observe = [&, inner](const IdentifySession& session, int32_t frame) {
+                    const auto& match = static_cast<const MatchSession&>(session);
+                    Outcome& outcome = outcomes[i];
+                    outcome.quickReach = std::max(
+                        outcome.quickReach,
+                        RuleReach(match.Ranking(), false, matcher.Threshold(),
+                                  settings.marginPerLogFrame * logFrames, settings.marginShare));
+                    outcome.patientReach =
+                        std::max(outcome.patientReach,
+                                 RuleReach(match.Ranking(true), true,
+                                           settings.patientThresholdPerLogFrame * logFrames,
+                                           settings.patientMarginPerLogFrame * logFrames,
+                                           settings.patientMarginShare));
+                    if (inner)
+                        inner(session, frame);
+                };
             }
             ReplayResult result;
             auto session = matcher.NewSession();
@@ -608,6 +652,31 @@ int main(int argc, char** argv) {
     }
     std::printf("wrong answers: %d, negatives answered: %d, other releases of the same music: %d\n",
                 totalWrong, totalNegativeAnswers, totalCopies);
+    // The margin kept against answering other music: how far each rule's
+    // bars could come down before its nearest wrong leader passed.
+    size_t nearestQuick = excerpts.size(), nearestPatient = excerpts.size();
+    for (size_t i = 0; i < excerpts.size(); ++i) {
+        if (excerpts[i].trueSong >= 0)
+            continue;
+        if (nearestQuick == excerpts.size() ||
+            outcomes[i].quickReach > outcomes[nearestQuick].quickReach)
+            nearestQuick = i;
+        if (nearestPatient == excerpts.size() ||
+            outcomes[i].patientReach > outcomes[nearestPatient].patientReach)
+            nearestPatient = i;
+    }
+    if (nearestQuick < excerpts.size()) {
+        auto name = [&](size_t i) {
+            return excerpts[i].path + " at " +
+                   std::to_string(std::lround(excerpts[i].offsetSeconds)) + " s, " +
+                   excerpts[i].cell;
+        };
+        std::printf(
+            "nearest other music came to an answer: quick rule %.2f of its bars (%s), "
+            "patient rule %.2f (%s)\n",
+            outcomes[nearestQuick].quickReach, name(nearestQuick).c_str(),
+            outcomes[nearestPatient].patientReach, name(nearestPatient).c_str());
+    }
     std::sort(packetSeconds.begin(), packetSeconds.end());
     if (!packetSeconds.empty()) {
         double sum = 0;
