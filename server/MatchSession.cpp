@@ -37,6 +37,11 @@ constexpr double kTellingShare = 0.02;
 // averages 8 hops), where true music has moved on and held sound has not;
 // not multiples of one another, so that a repeating beat lines up with few.
 constexpr int32_t kBackgroundShifts[] = {-29, -17, -9, -4, 4, 9, 17, 29};
+// A row counted by a contender's patient score can be heard again only by
+// rows that start no earlier than a few hops before it, so it is forgotten
+// once the segments have moved this many hops (12 s) past it: room enough
+// for segments that arrive out of order.
+constexpr int64_t kForgetHops = 4 * kRowSpacing * kSegmentRows;
 
 }  // namespace
 
@@ -117,15 +122,39 @@ double MatchSession::Background(const SegmentRanks& segment, int64_t offset) con
     return (lower + upper) / 2;
 }
 
-void MatchSession::AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const {
+double MatchSession::NewSoundShare(const SegmentRanks& segment,
+                                   std::vector<int64_t>& counted) const {
     const MatcherSettings& settings = matcher_.settings();
-    const double raw = RawScore(segment, contender.offset);
-    contender.score += Evidence(segment, raw);
+    std::erase_if(counted, [&](int64_t start) { return start < segment.frame - kForgetHops; });
+    double share = 0;
+    for (int32_t row = 0; row < kSegmentRows; ++row) {
+        const int64_t start = segment.frame + static_cast<int64_t>(kRowSpacing) * row;
+        const bool repeated = std::any_of(counted.begin(), counted.end(), [&](int64_t other) {
+            return std::abs(other - start) <= settings.patientRepeatReach;
+        });
+        if (repeated) {
+            share += settings.patientRepeatShare;
+        } else {
+            share += 1;
+            counted.push_back(start);
+        }
+    }
+    return share / kSegmentRows;
+}
+
+void MatchSession::AddEvidence(const SegmentRanks& segment, Contender& contender) const {
+    const MatcherSettings& settings = matcher_.settings();
+    MatchCandidate& candidate = contender.candidate;
+    const double raw = RawScore(segment, candidate.offset);
+    candidate.score += Evidence(segment, raw);
     double bias = patientBias_;
     if (settings.patientBackground > 0)
-        bias = std::max(bias, Background(segment, contender.offset));
-    contender.patientScore +=
+        bias = std::max(bias, Background(segment, candidate.offset));
+    double patient =
         std::clamp(Surprising(segment, raw) - bias, settings.patientFloor, settings.segmentCap);
+    if (patient > 0)
+        patient *= NewSoundShare(segment, contender.counted);
+    candidate.patientScore += patient;
 }
 
 void MatchSession::Promote(int64_t offset) {
@@ -136,10 +165,10 @@ void MatchSession::Promote(int64_t offset) {
     const int32_t song = index_.SongAt(segments_.back()->frame + offset);
     if (song < 0)
         return;
-    MatchCandidate candidate{song, offset, 0, 0};
+    Contender contender{{song, offset, 0, 0}, {}};
     for (const auto& segment : segments_)
-        AddEvidence(*segment, candidate);
-    contenders_.push_back(candidate);
+        AddEvidence(*segment, contender);
+    contenders_.push_back(std::move(contender));
 }
 
 std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
@@ -207,7 +236,7 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
 
     // Existing contenders take this segment first; promotions below score
     // over all segments, this one included.
-    for (MatchCandidate& contender : contenders_)
+    for (Contender& contender : contenders_)
         AddEvidence(current, contender);
     segments_.push_back(std::move(segment));
     const int32_t index = static_cast<int32_t>(segments_.size()) - 1;
@@ -229,9 +258,10 @@ std::optional<SongAnswer> MatchSession::Add(const QuerySegment& query) {
     }
 
     if (static_cast<int32_t>(contenders_.size()) > settings.maxContenders) {
-        std::nth_element(
-            contenders_.begin(), contenders_.begin() + settings.maxContenders, contenders_.end(),
-            [](const MatchCandidate& x, const MatchCandidate& y) { return x.score > y.score; });
+        std::nth_element(contenders_.begin(), contenders_.begin() + settings.maxContenders,
+                         contenders_.end(), [](const Contender& x, const Contender& y) {
+                             return x.candidate.score > y.candidate.score;
+                         });
         contenders_.resize(static_cast<size_t>(settings.maxContenders));
     }
     return Decide();
@@ -242,7 +272,8 @@ std::vector<MatchCandidate> MatchSession::Ranking(bool patient) const {
         return patient ? c.patientScore : c.score;
     };
     std::vector<MatchCandidate> best;
-    for (const MatchCandidate& contender : contenders_) {
+    for (const Contender& entry : contenders_) {
+        const MatchCandidate& contender = entry.candidate;
         auto same = std::find_if(best.begin(), best.end(),
                                  [&](const MatchCandidate& c) { return c.song == contender.song; });
         if (same == best.end())

@@ -63,6 +63,12 @@ class MatchSession : public IdentifySession {
         int32_t lastSegment = -1;
         bool promoted = false;
     };
+    struct Contender {
+        MatchCandidate candidate;
+        // Client hops at which the rows counted by the patient score start,
+        // the recent ones (see RepeatedShare).
+        std::vector<int64_t> counted;
+    };
 
     int64_t Unwrap(uint16_t frame);
     // The segment's best raw score within the tolerance around `offset`.
@@ -79,7 +85,11 @@ class MatchSession : public IdentifySession {
     double Background(const SegmentRanks& segment, int64_t offset) const;
     // Adds the segment's evidence at the contender's offset to both its
     // scores.
-    void AddEvidence(const SegmentRanks& segment, MatchCandidate& contender) const;
+    void AddEvidence(const SegmentRanks& segment, Contender& contender) const;
+    // The weight of the segment's patient evidence: the mean over its rows of
+    // 1 for a row whose sound the contender has not counted yet, else
+    // patientRepeatShare. Records the new rows in `counted`.
+    double NewSoundShare(const SegmentRanks& segment, std::vector<int64_t>& counted) const;
     double SegmentScore(const SegmentRanks& segment, int64_t globalFrame) const;
     void Promote(int64_t offset);
     bool IsDuplicate(const MatchCandidate& leader, const MatchCandidate& other) const;
@@ -97,7 +107,7 @@ class MatchSession : public IdentifySession {
     double patientBias_ = 0;
     std::vector<std::unique_ptr<SegmentRanks>> segments_;
     OffsetMap<Cell> cells_;
-    std::vector<MatchCandidate> contenders_;
+    std::vector<Contender> contenders_;
     bool haveFrame_ = false;
     int64_t lastFrame_ = 0;
     bool decided_ = false;

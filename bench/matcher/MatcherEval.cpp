@@ -170,7 +170,8 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         {"marginPerLogFrame", &settings.marginPerLogFrame},
         {"marginShare", &settings.marginShare},
         {"tailShare", &settings.tailShare},
-        {"missShare", &settings.missShare}};
+        {"missShare", &settings.missShare},
+        {"patientRepeatShare", &settings.patientRepeatShare}};
     if (doubles.count(key)) {
         *doubles[key] = value;
         return true;
@@ -181,6 +182,8 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         settings.lookupRanks = static_cast<int32_t>(value);
     else if (key == "patientBackground")
         settings.patientBackground = static_cast<int32_t>(value);
+    else if (key == "patientRepeatReach")
+        settings.patientRepeatReach = static_cast<int32_t>(value);
     else if (key == "noisyTracks")
         settings.noisyTracks = static_cast<int32_t>(value);
     else if (key == "tolerance")

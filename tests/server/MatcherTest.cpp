@@ -9,6 +9,7 @@
 #include "fingerprint/Fingerprint.h"
 #include "server/FrameSort.h"
 #include "server/GaussianNoise.h"
+#include "server/MatchSession.h"
 #include "server/Matcher.h"
 #include "server/QueryReplay.h"
 #include "tests/fingerprint/MemorySource.h"
@@ -128,6 +129,52 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
             MemorySource excerpt({stranger.begin() + At(5), stranger.end()});
             EXPECT_FALSE(ReplayQuery(excerpt, matcher).answer.has_value()) << "stranger " << seed;
         }
+    }
+}
+
+// Consecutive segments hear much of the same sound: the patient score
+// counts a row's sound once, so a segment whose rows start within half a row
+// of rows already counted adds its evidence for its other rows alone.
+TEST(MatcherTest, PatientScoreCountsEachRowsSoundOnce) {
+    std::vector<std::vector<float>> songs;
+    for (uint64_t seed : {31, 32, 33, 34})
+        songs.push_back(SyntheticSong(30, seed));
+    FingerprintIndex index;
+    for (size_t i = 0; i < songs.size(); ++i)
+        index.AddSong({int64_t(i + 1), "", "", 0, "", ""}, Analyse(songs[i]));
+    index.Finish();
+    MatcherSettings undecided;
+    undecided.threshold = 1e9;
+    undecided.patientThresholdPerLogFrame = 1e9;
+    undecided.promoteScore = 1e-6;
+    const Matcher matcher(index, undecided);
+    const RecordingCodes codes = Analyse(songs[2]);
+    // The patient score of song 3 after segments at these hops, each made
+    // of the catalogue's own codes (one candidate per row).
+    auto patientScore = [&](std::vector<int32_t> hops) {
+        MatchSession session(matcher);
+        for (int32_t hop : hops) {
+            const SegmentCodes segment = codes.At(hop);
+            session.Add({static_cast<uint16_t>(hop), 1, segment.rows});
+        }
+        const std::vector<MatchCandidate> ranking = session.Ranking(true);
+        EXPECT_FALSE(ranking.empty());
+        EXPECT_EQ(ranking.empty() ? -1 : ranking[0].song, 2);
+        return ranking.empty() ? 0.0 : ranking[0].patientScore;
+    };
+    const int32_t first = 400;
+    const double alone = patientScore({first});
+    ASSERT_GT(alone, 0);
+    // Hops from the first segment to the second, and the share of the
+    // second's evidence that counts: its rows start 32 hops apart.
+    const std::pair<int32_t, double> cases[] = {{0, 0.0},   {16, 1.0},  {27, 1.0},
+                                                {28, 0.25}, {32, 0.25}, {36, 0.25},
+                                                {37, 1.0},  {64, 0.5},  {96, 0.75}};
+    for (const auto& [shift, share] : cases) {
+        SCOPED_TRACE(shift);
+        const double second = patientScore({first + shift});
+        ASSERT_GT(second, 0);
+        EXPECT_NEAR(patientScore({first, first + shift}), alone + share * second, 1e-9);
     }
 }
 
