@@ -79,10 +79,11 @@ void Application::ShowOutcome(const StopToken* token, const RunOutcome& outcome,
     if (outcome.found) {
         lines_[0]->setText(title);
         lines_[1]->setText(artist);
-        update();
         BuildResultLink(title, artist);
         link_->setVisible(true);
         FitWidthToStatus();
+        // One paint shows the answer and its link button together.
+        update();
         return;
     }
     ShowFindLook();

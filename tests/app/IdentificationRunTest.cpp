@@ -95,6 +95,7 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
         Server(kOffer, {kAccept[0], {test::Answer("id\nlink\nDon't Stop\nAC/DC\n")}}));
     Serve(web.port(), server.port());
     SetLine3("kept");
+    const std::vector<uint32_t> before = window().Screen();
     ASSERT_TRUE(app().command(CommandCode("FIND"), 0));
     ASSERT_EQ(web.Requests(1).size(), 1u);  // sound from here on is analysed
     EXPECT_EQ(web.Requests(1)[0].rfind("GET /harkbox/harkbox-host HTTP/1.1\r\n", 0), 0u);
@@ -103,6 +104,18 @@ TEST_F(RunTest, AFoundSongShowsTitleAndArtistAndOpensItsPage) {
     PushSound();
     app().WaitForRun();
     EXPECT_EQ(Shows(), "Don't Stop|AC/DC|kept|STOP on|link");
+    // The link button is on the screen with the answer, not at a later paint.
+    const std::vector<uint32_t> after = window().Screen();
+    const Rect button = [&] {
+        Window::LockGuard hold(app());
+        return app().linkButton()->face().frame();
+    }();
+    int changed = 0;
+    for (int32_t y = button.top; y < button.bottom; ++y)
+        for (int32_t x = button.left; x < button.right; ++x)
+            changed += after.at(size_t(y * window().screenWidth() + x)) !=
+                       before.at(size_t(y * window().screenWidth() + x));
+    EXPECT_GT(changed, 0);
 
     testing::ScopedEnv locale("LC_ALL", "en_GB.UTF-8");
     ASSERT_TRUE(app().command(CommandCode("LINK"), 0));
