@@ -66,7 +66,7 @@ class MatchSession : public IdentifySession {
     struct Contender {
         MatchCandidate candidate;
         // Client hops at which the rows counted by the patient score start,
-        // the recent ones (see RepeatedShare).
+        // the recent ones (see NewSoundShare).
         std::vector<int64_t> counted;
     };
 
