@@ -351,16 +351,28 @@ const MatchCandidate* MatchSession::Leader(const std::vector<MatchCandidate>& ra
 
 std::optional<SongAnswer> MatchSession::Decide() {
     const MatcherSettings& settings = matcher_.settings();
+    const double quickMargin = settings.marginPerLogFrame * logFrames_;
+    const double patientThreshold = settings.patientThresholdPerLogFrame * logFrames_;
+    const double patientMargin = settings.patientMarginPerLogFrame * logFrames_;
     const std::vector<MatchCandidate> ranking = Ranking();
     const MatchCandidate* chosen =
-        Leader(ranking, false, matcher_.Threshold(), settings.marginPerLogFrame * logFrames_,
-               settings.marginShare);
+        Leader(ranking, false, matcher_.Threshold(), quickMargin, settings.marginShare);
     std::vector<MatchCandidate> patientRanking;
     if (!chosen) {
         patientRanking = Ranking(true);
-        chosen =
-            Leader(patientRanking, true, settings.patientThresholdPerLogFrame * logFrames_,
-                   settings.patientMarginPerLogFrame * logFrames_, settings.patientMarginShare);
+        chosen = Leader(patientRanking, true, patientThreshold, patientMargin,
+                        settings.patientMarginShare);
+    }
+    if (!chosen && settings.jointShare < 1) {
+        const double share = settings.jointShare;
+        const MatchCandidate* quick = Leader(ranking, false, share * matcher_.Threshold(),
+                                             share * quickMargin, share * settings.marginShare);
+        const MatchCandidate* patient =
+            Leader(patientRanking, true, share * patientThreshold, share * patientMargin,
+                   share * settings.patientMarginShare);
+        if (quick && patient && quick->song == patient->song &&
+            std::abs(quick->offset - patient->offset) <= settings.tolerance)
+            chosen = quick;
     }
     if (!chosen)
         return std::nullopt;

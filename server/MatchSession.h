@@ -28,8 +28,9 @@ struct MatchCandidate {
 //    too;
 // 3. the best contender's song is named when its score passes the
 //    matcher's threshold and leads the best contender of every other song
-//    by the margin, or when its patient score does so by the patient rule;
-//    a song whose codes along its own alignment equal the leader's (a
+//    by the margin, or when its patient score does so by the patient rule,
+//    or when one hypothesis leads both rankings by a share of both rules'
+//    bars; a song whose codes along its own alignment equal the leader's (a
 //    duplicate recording) does not count as another song.
 class MatchSession : public IdentifySession {
   public:

@@ -96,6 +96,7 @@ struct Outcome {
     // bars its leader reached (1 or more: it would have been named).
     double quickReach = 0;
     double patientReach = 0;
+    double jointReach = 0;  // the smaller reach when one hypothesis leads both rankings
 };
 
 // How near a ranking's leader came to a decision rule: the largest factor
@@ -171,7 +172,8 @@ bool ApplySetting(MatcherSettings& settings, const std::string& assignment) {
         {"marginShare", &settings.marginShare},
         {"tailShare", &settings.tailShare},
         {"missShare", &settings.missShare},
-        {"patientRepeatShare", &settings.patientRepeatShare}};
+        {"patientRepeatShare", &settings.patientRepeatShare},
+        {"jointShare", &settings.jointShare}};
     if (doubles.count(key)) {
         *doubles[key] = value;
         return true;
@@ -503,16 +505,20 @@ int main(int argc, char** argv) {
                 observe = [&, inner](const IdentifySession& session, int32_t frame) {
                     const auto& match = static_cast<const MatchSession&>(session);
                     Outcome& outcome = outcomes[i];
-                    outcome.quickReach = std::max(
-                        outcome.quickReach,
-                        RuleReach(match.Ranking(), false, matcher.Threshold(),
-                                  settings.marginPerLogFrame * logFrames, settings.marginShare));
-                    outcome.patientReach =
-                        std::max(outcome.patientReach,
-                                 RuleReach(match.Ranking(true), true,
-                                           settings.patientThresholdPerLogFrame * logFrames,
-                                           settings.patientMarginPerLogFrame * logFrames,
-                                           settings.patientMarginShare));
+                    const auto quick = match.Ranking();
+                    const auto patient = match.Ranking(true);
+                    const double quickReach =
+                        RuleReach(quick, false, matcher.Threshold(),
+                                  settings.marginPerLogFrame * logFrames, settings.marginShare);
+                    const double patientReach = RuleReach(
+                        patient, true, settings.patientThresholdPerLogFrame * logFrames,
+                        settings.patientMarginPerLogFrame * logFrames, settings.patientMarginShare);
+                    outcome.quickReach = std::max(outcome.quickReach, quickReach);
+                    outcome.patientReach = std::max(outcome.patientReach, patientReach);
+                    if (!quick.empty() && !patient.empty() && quick[0].song == patient[0].song &&
+                        std::abs(quick[0].offset - patient[0].offset) <= settings.tolerance)
+                        outcome.jointReach =
+                            std::max(outcome.jointReach, std::min(quickReach, patientReach));
                     if (inner)
                         inner(session, frame);
                 };
@@ -657,7 +663,8 @@ int main(int argc, char** argv) {
                 totalWrong, totalNegativeAnswers, totalCopies);
     // The margin kept against answering other music: how far each rule's
     // bars could come down before its nearest wrong leader passed.
-    size_t nearestQuick = excerpts.size(), nearestPatient = excerpts.size();
+    size_t nearestQuick = excerpts.size(), nearestPatient = excerpts.size(),
+           nearestJoint = excerpts.size();
     for (size_t i = 0; i < excerpts.size(); ++i) {
         if (excerpts[i].trueSong >= 0)
             continue;
@@ -667,6 +674,9 @@ int main(int argc, char** argv) {
         if (nearestPatient == excerpts.size() ||
             outcomes[i].patientReach > outcomes[nearestPatient].patientReach)
             nearestPatient = i;
+        if (nearestJoint == excerpts.size() ||
+            outcomes[i].jointReach > outcomes[nearestJoint].jointReach)
+            nearestJoint = i;
     }
     if (nearestQuick < excerpts.size()) {
         auto name = [&](size_t i) {
@@ -676,9 +686,11 @@ int main(int argc, char** argv) {
         };
         std::printf(
             "nearest other music came to an answer: quick rule %.2f of its bars (%s), "
-            "patient rule %.2f (%s)\n",
+            "patient rule %.2f (%s), joint rule %.2f (%s; both bars scaled to %.2f)\n",
             outcomes[nearestQuick].quickReach, name(nearestQuick).c_str(),
-            outcomes[nearestPatient].patientReach, name(nearestPatient).c_str());
+            outcomes[nearestPatient].patientReach, name(nearestPatient).c_str(),
+            outcomes[nearestJoint].jointReach / std::min(settings.jointShare, 1.0),
+            name(nearestJoint).c_str(), std::min(settings.jointShare, 1.0));
     }
     std::sort(packetSeconds.begin(), packetSeconds.end());
     if (!packetSeconds.empty()) {

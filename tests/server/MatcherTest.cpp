@@ -90,8 +90,10 @@ ptrdiff_t At(double seconds) {
     return static_cast<ptrdiff_t>(seconds * kAnalysisRate) + 337;
 }
 
-// Each of the two decision rules alone names the right song at the right
-// offset, and neither names a song the catalogue does not hold. Song 7 is
+// Each of the three decision rules alone names the right song at the right
+// offset, and none names a song the catalogue does not hold: the quick rule,
+// the patient rule, and the joint rule (here with both rules' bars doubled
+// and a hypothesis leading both at half of them). Song 7 is
 // song 1 again, a little quieter and with a faint hiss: two releases of one
 // recording, either of which is a right answer.
 TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
@@ -107,11 +109,18 @@ TEST(MatcherTest, NamesTheSongAtItsOffsetAndNothingElse) {
     for (size_t i = 0; i < songs.size(); ++i)
         index.AddSong({int64_t(i + 1), "", "", 0, "", ""}, Analyse(songs[i]));
     index.Finish();
-    MatcherSettings quickOnly, patientOnly;
+    MatcherSettings quickOnly, patientOnly, jointOnly;
     quickOnly.patientThresholdPerLogFrame = 1e9;
     patientOnly.threshold = 1e9;
-    for (const MatcherSettings& settings : {quickOnly, patientOnly}) {
-        SCOPED_TRACE(settings.threshold > 1e8 ? "patient rule" : "quick rule");
+    for (double* term : {&jointOnly.thresholdPerLogFrame, &jointOnly.marginPerLogFrame,
+                         &jointOnly.marginShare, &jointOnly.patientThresholdPerLogFrame,
+                         &jointOnly.patientMarginPerLogFrame, &jointOnly.patientMarginShare})
+        *term *= 2;
+    jointOnly.jointShare = 0.5;
+    for (const MatcherSettings& settings : {quickOnly, patientOnly, jointOnly}) {
+        SCOPED_TRACE(settings.threshold > 1e8    ? "patient rule"
+                     : settings.jointShare < 0.6 ? "joint rule"
+                                                 : "quick rule");
         const Matcher matcher(index, settings);
         for (const auto& [song, from] : {std::pair(0, 3.0), std::pair(2, 17.5)}) {
             SCOPED_TRACE(song);
