@@ -367,10 +367,12 @@ std::optional<SongAnswer> MatchSession::Decide() {
         const double share = settings.jointShare;
         const MatchCandidate* quick = Leader(ranking, false, share * matcher_.Threshold(),
                                              share * quickMargin, share * settings.marginShare);
+        // Only then the patient ranking, whose look at near duplicates costs.
         const MatchCandidate* patient =
-            Leader(patientRanking, true, share * patientThreshold, share * patientMargin,
-                   share * settings.patientMarginShare);
-        if (quick && patient && quick->song == patient->song &&
+            quick ? Leader(patientRanking, true, share * patientThreshold, share * patientMargin,
+                           share * settings.patientMarginShare)
+                  : nullptr;
+        if (patient && quick->song == patient->song &&
             std::abs(quick->offset - patient->offset) <= settings.tolerance)
             chosen = quick;
     }
